@@ -1,0 +1,122 @@
+#include "GatewayList.h"
+
+#include "StringTable.h"
+
+#include <array>
+
+namespace {
+constexpr std::array<int, GatewayList::ColumnCount> HeaderStrings{
+    135, 136, 137, 138, 139, 140, 141, 142, 143, 185, 186, 187, 188, 189};
+}
+
+int GatewayList::headerString(int column)
+{
+    return column >= 0 && column < ColumnCount ? HeaderStrings[std::size_t(column)] : 0;
+}
+
+GatewayList::GatewayList(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+int GatewayList::appendRow()
+{
+    const int row = count();
+    beginInsertRows({}, row, row);
+    Row newRow;
+    newRow.cells.resize(ColumnCount);
+    newRow.cells[TypeColumn] = QStringLiteral("???");
+    m_rows.push_back(std::move(newRow));
+    endInsertRows();
+    return row;
+}
+
+void GatewayList::clear()
+{
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+QString GatewayList::cellText(int row, int column) const
+{
+    if (!isValid(row) || column < 0 || column >= ColumnCount)
+        return {};
+    return m_rows[std::size_t(row)].cells[column];
+}
+
+void GatewayList::setCellText(int row, int column, const QString &text)
+{
+    if (!isValid(row) || column < 0 || column >= ColumnCount)
+        return;
+    QString &cell = m_rows[std::size_t(row)].cells[column];
+    if (cell == text)
+        return;
+    cell = text;
+    const QModelIndex changed = index(row, column);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
+}
+
+quint32 GatewayList::typeCode(int row) const
+{
+    return isValid(row) ? m_rows[std::size_t(row)].typeCode : 0;
+}
+
+void GatewayList::setTypeCode(int row, quint32 typeCode)
+{
+    if (!isValid(row))
+        return;
+    m_rows[std::size_t(row)].typeCode = typeCode;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {TypeCodeRole});
+}
+
+int GatewayList::rowStatus(int row) const
+{
+    return isValid(row) ? int(m_rows[std::size_t(row)].status) : -1;
+}
+
+void GatewayList::setRowStatus(int row, RowStatus status)
+{
+    if (!isValid(row))
+        return;
+    m_rows[std::size_t(row)].status = status;
+    const QModelIndex first = index(row, 0);
+    emit dataChanged(first, first, {RowStatusRole, Qt::DecorationRole});
+}
+
+int GatewayList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int GatewayList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant GatewayList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !isValid(index.row()))
+        return {};
+    const Row &row = m_rows[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return row.cells[index.column()];
+    case TypeCodeRole:
+        return row.typeCode;
+    case RowStatusRole:
+        return int(row.status);
+    default:
+        return {};
+    }
+}
+
+QVariant GatewayList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
+        return {};
+    return StringTable::text(headerString(section));
+}
