@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The program's two-language text table. Every user-visible text is a numbered
 // string; several numbers are reached by arithmetic on a base (mode names
@@ -22,6 +23,12 @@ public:
 
     static UiLanguage currentLanguage();
     static void setCurrentLanguage(UiLanguage language);
+
+    // Initial entries, in order, of the main window's serial-line combo box
+    // with the control number `controlId` (1015 baud rate, 1018 data bits,
+    // 1022 stop bits, 1026 parity, 1024 flow control); empty for any other.
+    static QStringList comboEntries(int controlId, UiLanguage language);
+    static QStringList comboEntries(int controlId) { return comboEntries(controlId, currentLanguage()); }
 };
 
 // Shorthand used throughout the code: the text of a string number.

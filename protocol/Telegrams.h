@@ -58,10 +58,24 @@ using MacAddress = std::array<quint8, 6>;
 
 // ---- addresses and their texts -------------------------------------------
 
+// The leading decimal integer of a text as the C library's atoi reads it:
+// white space skipped, an optional sign, digits up to the first other
+// character, 0 without digits. Values beyond the int range saturate at
+// INT_MAX / INT_MIN, as the Windows runtime's atoi does.
+int ParseDecimalInt(QStringView text);
+
+// The leading unsigned hexadecimal number of a text as strtoul(..., 16)
+// reads it: white space skipped, an optional "0x"/"0X", hex digits up to the
+// first other character, 0 without digits. Values beyond 32 bits saturate at
+// 0xFFFFFFFF. No sign is read.
+quint32 ParseHexNumber(QStringView text);
+
 // Dotted text to address value with the platform's atoi-style reading: up to
 // four parts, each a decimal integer (blanks skipped, optional sign, digits to
 // the first non-digit, none = 0) OR-ed in at bits 24, 16, 8, 0 without a range
 // check. Never fails: "" and "DHCP" give 0; "a.b.c.d (DHCP)" gives a.b.c.d.
+// A part outside 0-255 spills into the neighbouring octets and bits shifted
+// beyond bit 31 are lost ("1.2.3.-1" gives 255.255.255.255).
 quint32 ParseDottedAddress(const QString &text);
 
 // "%d.%d.%d.%d", most significant byte first.
@@ -70,8 +84,10 @@ QString DottedAddressText(quint32 addressValue);
 // "%02X-%02X-%02X-%02X-%02X-%02X".
 QString MacAddressText(const MacAddress &mac);
 
-// MAC text with blanks and '-' removed, read two hex digits at a time from the
-// front (missing or non-hex digits read as 0), as a setup write fills it.
+// MAC text with blanks and '-' removed, read two characters at a time from the
+// front, each pair as a hex number up to its first non-hex character (so a
+// missing pair or one starting with a non-hex character reads as 0, "1G" as
+// 0x01), as a setup write fills it.
 MacAddress MacAddressFromText(const QString &text);
 
 // Number of host (trailing zero) bits of a mask value; 0 for a zero mask.
@@ -96,10 +112,12 @@ SubnetColumn ParseSubnetColumn(const QString &text);
 
 // The OEM combo box's text with all blanks removed, read as hexadecimal up to
 // the first non-hex character: "00 01 00 01 (PLN KNX IP Gateway)" -> 0x00010001.
+// More than eight significant digits saturate at 0xFFFFFFFF (ParseHexNumber).
 quint32 ParseOemTypeText(const QString &text);
 
 // The password as the 8-bit characters the gateways' digests were made of
-// (Windows-1252; characters it lacks become '?').
+// (Windows-1252; characters it lacks become '?', one per character). A NUL
+// character ends the password, as it would end the C string it was.
 QByteArray PasswordBytes(const QString &password);
 
 // ---- requests --------------------------------------------------------------
@@ -167,15 +185,18 @@ std::optional<NetworkRecord> AcceptNetworkReply(const QByteArray &datagram);
 
 // The received network reply with byte 3 = FA, byte 10 = host bits of
 // `maskText`, bytes 16-19 = `gatewayText` in network order; every other byte
-// unchanged. `networkReply` must be an accepted network reply.
+// unchanged. `networkReply` must be an accepted network reply; anything not
+// 124 bytes long gives an empty array (nothing to send).
 QByteArray BuildNetworkWrite(const QByteArray &networkReply, const QString &maskText,
                              const QString &gatewayText);
 
 // Exactly 4 bytes and byte 3 = FB; bytes 0-2 are not examined.
 bool IsNetworkAcknowledgement(const QByteArray &datagram);
 
-// Gateway side: a 124-byte network reply (F9) from `record`, with `rest`
-// supplying the uninterpreted bytes (zeros when shorter).
+// Gateway side: a 124-byte network reply (F9) from `record`. Byte i of
+// `rest` supplies byte i of the reply wherever the record sets nothing
+// (zeros when `rest` is shorter), so a stored 124-byte record can be passed
+// as it is.
 QByteArray BuildNetworkReply(const NetworkRecord &record, const QByteArray &rest = {});
 
 // Gateway side: a network write (exactly 124 bytes, FA).
@@ -200,11 +221,13 @@ std::optional<IpSetupTelegram> AcceptIpSetup(const QByteArray &datagram);
 
 // ---- setup record -----------------------------------------------------------------
 
-// Checksum of a 130-byte setup record: sum of bytes 4-129 mod 256, byte 16 counted as 0.
+// Checksum of a 130-byte setup record: sum of bytes 4-129 mod 256, byte 16
+// counted as 0. A shorter record reads as zero-padded.
 quint8 SetupChecksum(const QByteArray &record);
 
 // The lock of a setup record under `password` (first 32 bytes of its
-// Windows-1252 form); never 0. The record is not changed.
+// Windows-1252 form); never 0. The record is not changed; a record shorter
+// than 130 bytes reads as zero-padded.
 quint32 PasswordDigest(const QByteArray &record, const QString &password);
 
 // The fields of a setup record as the tool interprets them.
@@ -250,11 +273,14 @@ struct SetupWriteInput
 // Builds the 130-byte setup write (C6): random filler, fields, MAC, type,
 // digest when protected, checksum last. The filler comes from `random`.
 QByteArray BuildSetupWrite(const SetupWriteInput &input, std::mt19937 &random);
-// Same, with the process's own generator (seeded once from std::random_device).
+// Same, with the process's own generator, seeded once from std::random_device:
+// two writes never share their filler, even within the same second.
 QByteArray BuildSetupWrite(const SetupWriteInput &input);
 
-// Gateway side: a setup reply (D6) from `record`; filler bytes from `filler`
-// (zeros when shorter); checksum computed; the digest stored as given.
+// Gateway side: a setup reply (D6) from `record`. Byte i of `filler` supplies
+// byte i of the reply wherever the record sets nothing (zeros when `filler` is
+// shorter), so a stored 130-byte setup write can be passed as it is and its
+// digest stays valid; checksum computed; the digest stored as given.
 QByteArray BuildSetupReply(const SetupRecord &record, const QByteArray &filler = {});
 
 // Verification of a setup reply against the row it is for.

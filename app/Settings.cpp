@@ -1,0 +1,133 @@
+#include "Settings.h"
+
+#include "UserStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QVariant>
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+const QString UsePasswordKey = QStringLiteral("Settings/UsePW");
+const QString PasswordKey = QStringLiteral("Settings/PW");
+const QString BroadcastKey = QStringLiteral("Settings/Broadcast");
+
+// The numeric value as stored (INI: its text; registry: a DWORD), or nothing
+// when it cannot be read as a 32-bit signed number.
+std::optional<int> readInt(const QVariant &value)
+{
+    bool ok = false;
+    qlonglong number = 0;
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        number = value.toString().trimmed().toLongLong(&ok);
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        number = value.toLongLong(&ok);
+        break;
+    default:
+        break;
+    }
+    if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(number);
+}
+
+// Texts are taken as stored; only a value that is no text at all (an INI
+// line the reader turned into a list, a binary registry value) is damaged.
+std::optional<QString> readText(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+        return value.toString();
+    default:
+        return std::nullopt;
+    }
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+Settings::Settings(int variantIndex, const QString &applicationName)
+    : m_organisation(organisationName(variantIndex))
+    , m_application(applicationName)
+{
+}
+
+QString Settings::organisationName(int variantIndex)
+{
+    return QStringLiteral("OVIPCFG%1").arg(variantIndex, 4, 10, QLatin1Char('0'));
+}
+
+QString Settings::location() const
+{
+    return UserStore::location(m_organisation, m_application);
+}
+
+int Settings::protectionFlag() const
+{
+    const auto store = UserStore::open(m_organisation, m_application);
+    return readInt(store->value(UsePasswordKey)).value_or(DefaultProtectionFlag);
+}
+
+QString Settings::password() const
+{
+    const auto store = UserStore::open(m_organisation, m_application);
+    return readText(store->value(PasswordKey)).value_or(QString());
+}
+
+QString Settings::broadcastAddress() const
+{
+    const auto store = UserStore::open(m_organisation, m_application);
+    return readText(store->value(BroadcastKey)).value_or(DefaultBroadcastAddress);
+}
+
+bool Settings::setProtectionFlag(int flag)
+{
+    return write(UsePasswordKey, flag);
+}
+
+bool Settings::setPassword(const QString &password)
+{
+    return write(PasswordKey, password);
+}
+
+bool Settings::setBroadcastAddress(const QString &address)
+{
+    return write(BroadcastKey, address);
+}
+
+bool Settings::write(const QString &key, const QVariant &value)
+{
+    if (!UserStore::prepareForWrite(m_organisation, m_application))
+        return false;
+    bool written = false;
+    {
+        const auto store = UserStore::open(m_organisation, m_application);
+        if (!store->isWritable())
+            return false;
+        // QSettings keeps the first error it met: once a damaged file has
+        // reported FormatError, a failing write cannot report AccessError. A
+        // successful write replaces the damaged text with a clean one, so a
+        // change of the file's bytes tells the two apart.
+        const bool wasDamaged = store->status() == QSettings::FormatError;
+        const QByteArray before = wasDamaged ? fileContent(location()) : QByteArray();
+        store->setValue(key, value);
+        store->sync();
+        written = store->status() == QSettings::NoError
+            || (wasDamaged && store->status() == QSettings::FormatError && fileContent(location()) != before);
+    }
+    return UserStore::restrictToOwner(m_organisation, m_application) && written;
+}

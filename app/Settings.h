@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class QVariant;
+
+// The per-user, per-variant settings of the program: section `Settings` with
+// `UsePW` (password protection on/off), `PW` (the configuration password, in
+// clear text) and `Broadcast` (discovery and IP-SETUP destination), stored
+// under the organisation "OVIPCFG%04d" (variant index) and the application
+// name. A missing value reads as its default; a value that cannot be read as
+// its type reads as its default too; a stored empty text stays empty.
+//
+// Every setter writes through at once and reports whether the store took it.
+class Settings
+{
+public:
+    static constexpr int DefaultProtectionFlag = 0;
+    static inline const QString DefaultBroadcastAddress = QStringLiteral("255.255.255.255");
+
+    Settings(int variantIndex, const QString &applicationName);
+
+    // "OVIPCFG0002" for variant 2.
+    static QString organisationName(int variantIndex);
+
+    QString organisation() const { return m_organisation; }
+    QString application() const { return m_application; }
+    // Registry path or INI file path, for messages and documentation.
+    QString location() const;
+
+    int protectionFlag() const;       // UsePW
+    QString password() const;         // PW
+    QString broadcastAddress() const; // Broadcast
+
+    bool setProtectionFlag(int flag);
+    bool setPassword(const QString &password);
+    bool setBroadcastAddress(const QString &address);
+
+private:
+    bool write(const QString &key, const QVariant &value);
+
+    QString m_organisation;
+    QString m_application;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+// Where per-user values live on this platform. On Windows that is the registry,
+// HKEY_CURRENT_USER\Software\<organisation>\<application>; elsewhere an INI
+// file <XDG config folder>/<organisation>/<application>.ini. Everything above
+// this seam only sees QSettings.
+namespace UserStore {
+
+// Opens the store for reading and writing. Opening never creates anything.
+std::unique_ptr<QSettings> open(const QString &organisation, const QString &application);
+
+// A readable description of the location (registry path or file path).
+QString location(const QString &organisation, const QString &application);
+
+// Brings a store back into a state only its owner can read, after it has been
+// written: the folder 0700 (created so if missing), the file 0600. Returns
+// false when the folder cannot be created or the permissions cannot be set.
+// A no-op on Windows, where the per-user registry hive is private already.
+bool prepareForWrite(const QString &organisation, const QString &application);
+bool restrictToOwner(const QString &organisation, const QString &application);
+
+} // namespace UserStore

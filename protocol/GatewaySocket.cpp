@@ -1,0 +1,333 @@
+#include "GatewaySocket.h"
+
+#include "BroadcastDestinations.h"
+#include "DeviceTables.h"
+#include "GatewayList.h"
+#include "GatewaySocketOwner.h"
+#include "SocketOptions.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+
+namespace {
+
+// A flood of datagrams must not keep the wait from seeing its timer: what is
+// left after this many is read on the next notification.
+constexpr int MaxDatagramsPerNotification = 64;
+
+QString sourceText(const QHostAddress &source)
+{
+    bool isIpv4 = false;
+    const quint32 value = source.toIPv4Address(&isIpv4);
+    return DottedAddressText(isIpv4 ? value : 0);
+}
+
+} // namespace
+
+GatewaySocket::GatewaySocket(GatewaySocketOwner &owner, int row, QObject *parent)
+    : QObject(parent)
+    , m_owner(owner)
+    , m_row(row)
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &GatewaySocket::OnReceive);
+}
+
+GatewaySocket::~GatewaySocket()
+{
+    // The socket member outlives this body; make sure nothing it still
+    // signals while closing reaches a half-destroyed object.
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
+// ---- requests --------------------------------------------------------------
+
+bool GatewaySocket::SendDiscover(const QString &broadcastAddressText,
+                                 const QStringList &adapterBroadcastList)
+{
+    m_requestKind = RequestKind::Discover;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), true))
+        return false;
+    return sendToBroadcastTargets(broadcastAddressText, adapterBroadcastList,
+                                  BuildRequest(Telegram::DiscoveryRequest));
+}
+
+bool GatewaySocket::SendIpSetup(const QString &broadcastAddressText,
+                                const QStringList &adapterBroadcastList)
+{
+    m_requestKind = RequestKind::IpSetup;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), true))
+        return false;
+    const QByteArray telegram = BuildIpSetup(m_newAddress, quint8(m_macTail >> 8), quint8(m_macTail & 0xFF));
+    return sendToBroadcastTargets(broadcastAddressText, adapterBroadcastList, telegram);
+}
+
+bool GatewaySocket::SendReadIdentity()
+{
+    m_requestKind = RequestKind::ReadIdentity;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+    return sendToRow(BuildRequest(Telegram::IdentityRequest));
+}
+
+bool GatewaySocket::SendReadNetwork()
+{
+    m_requestKind = RequestKind::ReadNetwork;
+    if (!SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+    return sendToRow(BuildRequest(Telegram::NetworkRequest));
+}
+
+bool GatewaySocket::SendReadSetup()
+{
+    m_requestKind = RequestKind::ReadSetup;
+    if (!SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+    return sendToRow(BuildRequest(Telegram::SetupRequest));
+}
+
+bool GatewaySocket::SendWriteNetwork(const QString &gatewayAddressText)
+{
+    m_requestKind = RequestKind::WriteNetwork;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+    return sendTo(gatewayAddressText, BuildRequest(Telegram::NetworkRequest));
+}
+
+bool GatewaySocket::SendWriteSetup(const QString &gatewayAddressText, const QString &macText,
+                                   quint32 typeCode)
+{
+    m_requestKind = RequestKind::WriteSetup;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+
+    const EditorContents editor = m_owner.editorContents();
+    SetupWriteInput input;
+    input.modeIndex = editor.modeIndex;
+    input.portText = editor.portText;
+    input.remoteAddressText = editor.remoteAddressText;
+    input.allowedMaskText = editor.allowedMaskText;
+    input.baudRateText = editor.baudRateText;
+    input.dataBitsText = editor.dataBitsText;
+    input.stopBitsText = editor.stopBitsText;
+    input.parityIndex = editor.parityIndex;
+    input.flowControlIndex = editor.flowControlIndex;
+    input.macText = macText;
+    input.typeCode = typeCode;
+    input.passwordProtection = m_owner.passwordProtection();
+    input.password = m_owner.password();
+    return sendTo(gatewayAddressText, BuildSetupWrite(input));
+}
+
+bool GatewaySocket::SendWriteIdentity(const QString &gatewayAddressText)
+{
+    m_requestKind = RequestKind::WriteIdentity;
+    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
+        return false;
+    const quint32 typeCode = ParseOemTypeText(m_owner.editorContents().oemTypeText);
+    return sendTo(gatewayAddressText, BuildIdentityWrite(typeCode));
+}
+
+void GatewaySocket::Close()
+{
+    m_socket.close();
+}
+
+// ---- sending ---------------------------------------------------------------
+
+bool GatewaySocket::open()
+{
+    if (isOpen())
+        return true;
+    // Exclusive: Qt's default would set SO_REUSEADDR and let a second socket
+    // (or a second copy of the tool) share the port and steal replies.
+    return m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port,
+                         QAbstractSocket::DontShareAddress);
+}
+
+bool GatewaySocket::isOpen() const
+{
+    // QUdpSocket would bind a closed or never bound socket to some other
+    // port on its own and send from there; replies to that port are lost
+    // and a failed open must send nothing.
+    return m_socket.state() == QAbstractSocket::BoundState;
+}
+
+bool GatewaySocket::sendToRow(const QByteArray &telegram)
+{
+    return sendTo(m_owner.gatewayList().cellText(m_row, GatewayList::IpAddressColumn), telegram);
+}
+
+bool GatewaySocket::sendTo(const QString &addressText, const QByteArray &telegram)
+{
+    if (!isOpen())
+        return false;
+    const quint32 address = InetAddr(addressText);
+    // A text that is no address converts to the all-ones value, and 0.0.0.0
+    // would reach this very host on Linux; neither names a gateway.
+    if (address == InetAddrNone || address == 0)
+        return false;
+    return m_socket.writeDatagram(telegram, QHostAddress(address), Telegram::Port) == telegram.size();
+}
+
+bool GatewaySocket::sendToBroadcastTargets(const QString &broadcastAddressText,
+                                           const QStringList &adapterBroadcastList,
+                                           const QByteArray &telegram)
+{
+    if (!isOpen())
+        return false;
+    bool anySent = false;
+    const QStringList targets = SelectBroadcastDestinations(broadcastAddressText, adapterBroadcastList);
+    for (const QString &target : targets) {
+        // "255.255.255.255" converts to the all-ones value, which is exactly
+        // the limited broadcast it stands for.
+        const QHostAddress destination(InetAddr(target));
+        if (m_socket.writeDatagram(telegram, destination, Telegram::Port) == telegram.size())
+            anySent = true;
+    }
+    return anySent;
+}
+
+// ---- receiving -------------------------------------------------------------
+
+void GatewaySocket::OnReceive()
+{
+    for (int i = 0; i < MaxDatagramsPerNotification && m_socket.hasPendingDatagrams(); ++i) {
+        // A longer datagram arrives cut to the buffer and so fails every
+        // length test below.
+        QByteArray buffer(Telegram::ReceiveBufferSize, Qt::Uninitialized);
+        QHostAddress source;
+        const qint64 received = m_socket.readDatagram(buffer.data(), buffer.size(), &source);
+        if (received < 0)
+            return;
+        buffer.truncate(int(received));
+        dispatch(buffer, source);
+    }
+}
+
+void GatewaySocket::dispatch(const QByteArray &datagram, const QHostAddress &source)
+{
+    switch (m_requestKind) {
+    case RequestKind::Discover:
+        OnDiscoveryReply(datagram, sourceText(source));
+        break;
+    case RequestKind::ReadIdentity:
+        OnIdentityReply(datagram);
+        break;
+    case RequestKind::ReadNetwork:
+        OnNetworkReply(datagram, sourceText(source));
+        break;
+    case RequestKind::ReadSetup:
+        OnSetupReply(datagram);
+        break;
+    case RequestKind::WriteNetwork:
+        OnNetworkWriteReply(datagram, source);
+        break;
+    case RequestKind::IpSetup:
+    case RequestKind::WriteSetup:
+    case RequestKind::WriteIdentity:
+        break;
+    }
+}
+
+void GatewaySocket::OnDiscoveryReply(const QByteArray &datagram, const QString &sourceText)
+{
+    const std::optional<DiscoveryReply> reply = AcceptDiscoveryReply(datagram);
+    if (!reply)
+        return;
+    GatewayList &list = m_owner.gatewayList();
+    const int row = list.appendRow();
+    list.setCellText(row, GatewayList::IpAddressColumn, sourceText);
+    list.setCellText(row, GatewayList::MacAddressColumn, reply->macText());
+    list.setCellText(row, GatewayList::FirmwareColumn, reply->firmwareText());
+}
+
+void GatewaySocket::OnIdentityReply(const QByteArray &datagram)
+{
+    const std::optional<IdentityRecord> reply = AcceptIdentityReply(datagram);
+    if (!reply)
+        return;
+
+    const DeviceType *type = nullptr;
+    const quint32 filter = m_owner.typeFilter();
+    for (const DeviceType &entry : DeviceTypeTable) {
+        if (entry.typeCode != reply->typeCode)
+            continue;
+        if (filter != 0 && filter != entry.typeCode)
+            return;
+        type = &entry;
+    }
+    if (!type || !reply->isFromMaker())
+        return;
+
+    GatewayList &list = m_owner.gatewayList();
+    list.setCellText(m_row, GatewayList::TypeColumn, loadString(type->nameString));
+    list.setTypeCode(m_row, type->typeCode);
+    list.setRowStatus(m_row, RowStatus::NoPassword);
+    SendReadNetwork();
+}
+
+void GatewaySocket::OnNetworkReply(const QByteArray &datagram, const QString &sourceText)
+{
+    const std::optional<NetworkRecord> reply = AcceptNetworkReply(datagram);
+    if (!reply)
+        return;
+    GatewayList &list = m_owner.gatewayList();
+    if (reply->usesDhcp())
+        list.setCellText(m_row, GatewayList::IpAddressColumn, sourceText + QStringLiteral(" (DHCP)"));
+    list.setCellText(m_row, GatewayList::SubnetGatewayColumn,
+                     SubnetColumnText(reply->shownHostBits(), reply->defaultGateway));
+    SendReadSetup();
+}
+
+void GatewaySocket::OnSetupReply(const QByteArray &datagram)
+{
+    GatewayList &list = m_owner.gatewayList();
+    const SetupReplyCheck check =
+        VerifySetupReply(datagram, list.cellText(m_row, GatewayList::MacAddressColumn),
+                         list.typeCode(m_row), m_owner.passwordProtection(), m_owner.password());
+    switch (check.verdict) {
+    case SetupVerdict::NotSetupReply:
+        return;
+    case SetupVerdict::CorruptContent:
+        list.setRowStatus(m_row, RowStatus::CorruptContent);
+        return;
+    case SetupVerdict::WrongPassword:
+        list.setRowStatus(m_row, RowStatus::WrongPassword);
+        return;
+    case SetupVerdict::PasswordOk:
+        list.setRowStatus(m_row, RowStatus::PasswordOk);
+        break;
+    case SetupVerdict::Unlocked:
+        break;
+    }
+
+    const SetupRecord &record = check.record;
+    const int mode = qMin(int(record.mode), ModeCount - 1);
+    list.setCellText(m_row, GatewayList::ModeColumn, loadString(StringBase::ModeName + mode));
+    list.setCellText(m_row, GatewayList::PortColumn, QString::number(record.port));
+    list.setCellText(m_row, GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress));
+    // In TCP-Client mode the gateway keeps no mask; the column keeps what it had.
+    if (mode != 1)
+        list.setCellText(m_row, GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask));
+    // "%d" of the stored 32-bit value, as the list has always shown it.
+    list.setCellText(m_row, GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)));
+    list.setCellText(m_row, GatewayList::DataBitsColumn, QString::number(record.dataBits));
+    list.setCellText(m_row, GatewayList::StopBitsColumn, QString::number(record.stopBits));
+    list.setCellText(m_row, GatewayList::ParityColumn, QString::number(record.parity));
+    list.setCellText(m_row, GatewayList::FlowControlColumn, QString::number(record.flowControl));
+    m_owner.postCompletion();
+}
+
+void GatewaySocket::OnNetworkWriteReply(const QByteArray &datagram, const QHostAddress &source)
+{
+    if (IsNetworkAcknowledgement(datagram)) {
+        m_owner.postCompletion();
+        return;
+    }
+    if (!AcceptNetworkReply(datagram))
+        return;
+    const EditorContents editor = m_owner.editorContents();
+    const QByteArray write = BuildNetworkWrite(datagram, editor.subnetMaskText, editor.defaultGatewayText);
+    if (!write.isEmpty())
+        m_socket.writeDatagram(write, source, Telegram::Port);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QStringList>
+#include <QUdpSocket>
+
+class GatewaySocketOwner;
+
+// The endpoint of one exchange with the gateways. The main window creates one
+// per request, starts exactly one request, lets its wait pump the event loop,
+// then closes and deletes it. Replies that arrive meanwhile go to the handler
+// of the request the socket is waiting for; the handlers write into the
+// owner's gateway list, and the read handlers carry a row's read on by
+// themselves (identity -> network -> setup) on the same socket.
+//
+// Every socket binds local port 30718 exclusively, so only one can be open at
+// a time; a second one fails to open and its request returns false.
+class GatewaySocket : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Which reply the socket is waiting for.
+    enum class RequestKind : int {
+        IpSetup = 0,
+        Discover = 1,
+        ReadIdentity = 2,
+        ReadSetup = 3,
+        WriteSetup = 4,
+        WriteIdentity = 5,
+        ReadNetwork = 6,
+        WriteNetwork = 7,
+    };
+    Q_ENUM(RequestKind)
+
+    explicit GatewaySocket(GatewaySocketOwner &owner, int row = -1, QObject *parent = nullptr);
+    ~GatewaySocket() override;
+
+    // Address value and MAC tail (high byte = fifth MAC byte) for SendIpSetup.
+    void setNewAddress(quint32 addressValue) { m_newAddress = addressValue; }
+    quint32 newAddress() const { return m_newAddress; }
+    void setMacTail(quint16 macTail) { m_macTail = macTail; }
+    quint16 macTail() const { return m_macTail; }
+
+    RequestKind requestKind() const { return m_requestKind; }
+    int row() const { return m_row; }
+
+    // The open socket's descriptor, -1 when closed.
+    qintptr socketDescriptor() const { return m_socket.socketDescriptor(); }
+
+    // Each returns true when the telegram was handed to the network; for the
+    // broadcasts, when at least one destination was sent to.
+    bool SendDiscover(const QString &broadcastAddressText, const QStringList &adapterBroadcastList);
+    bool SendIpSetup(const QString &broadcastAddressText, const QStringList &adapterBroadcastList);
+    bool SendReadIdentity();
+    bool SendReadNetwork();
+    bool SendWriteNetwork(const QString &gatewayAddressText);
+    bool SendWriteSetup(const QString &gatewayAddressText, const QString &macText, quint32 typeCode);
+    bool SendWriteIdentity(const QString &gatewayAddressText);
+
+    // Nothing is received after this.
+    void Close();
+
+private:
+    bool SendReadSetup();
+
+    bool open();
+    bool isOpen() const;
+    bool sendToRow(const QByteArray &telegram);
+    bool sendTo(const QString &addressText, const QByteArray &telegram);
+    bool sendToBroadcastTargets(const QString &broadcastAddressText,
+                                const QStringList &adapterBroadcastList,
+                                const QByteArray &telegram);
+
+    void OnReceive();
+    void dispatch(const QByteArray &datagram, const QHostAddress &source);
+    void OnDiscoveryReply(const QByteArray &datagram, const QString &sourceText);
+    void OnIdentityReply(const QByteArray &datagram);
+    void OnNetworkReply(const QByteArray &datagram, const QString &sourceText);
+    void OnSetupReply(const QByteArray &datagram);
+    void OnNetworkWriteReply(const QByteArray &datagram, const QHostAddress &source);
+
+    quint32 m_newAddress = 0;
+    quint16 m_macTail = 0;
+    RequestKind m_requestKind = RequestKind::IpSetup;
+    GatewaySocketOwner &m_owner;
+    const int m_row;
+    QUdpSocket m_socket;
+};

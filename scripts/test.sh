@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the project and runs its whole test suite; the command the README and
+# CI use. Needs root: it installs missing packages (scripts/setup.sh), and the
+# tests labelled "netns" build a virtual LAN of network namespaces.
+#
+#   scripts/test.sh                 build/ (Ninja, -Werror), then every test
+#   scripts/test.sh --sanitize      the same in build-asan/ with ASan + UBSan
+#   options: --build-dir DIR   another build folder
+#            --no-setup        do not check or install packages
+#            --no-netns        skip the tests that need root and namespaces
+#            -- ARGS...        further arguments for ctest (e.g. -R app_)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+sanitize=0
+setup=1
+netns=1
+build_dir=""
+ctest_args=()
+
+while (($#)); do
+  case "$1" in
+    --sanitize) sanitize=1 ;;
+    --build-dir) build_dir="${2:?--build-dir needs a folder}"; shift ;;
+    --no-setup) setup=0 ;;
+    --no-netns) netns=0 ;;
+    --) shift; ctest_args+=("$@"); break ;;
+    -h|--help) sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "test.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [ -z "$build_dir" ]; then
+  if ((sanitize)); then build_dir="$root/build-asan"; else build_dir="$root/build"; fi
+fi
+
+if ((netns)) && [ "$(id -u)" -ne 0 ]; then
+  echo "test.sh: the netns tests need root; run 'sudo scripts/test.sh' or pass --no-netns" >&2
+  exit 2
+fi
+
+if ((setup)); then
+  "$root/scripts/setup.sh"
+fi
+
+cmake_args=(-S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGWCFG_WERROR=ON)
+if ((sanitize)); then
+  cmake_args+=(-DGWCFG_SANITIZE=ON)
+  # Stop at the first finding, and make every finding fail the test.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}"
+  export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:abort_on_error=1:print_stacktrace=1}"
+  if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$root/scripts/lsan.supp" ]; then
+    export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+  fi
+else
+  cmake_args+=(-DGWCFG_SANITIZE=OFF)
+fi
+
+if ((!netns)); then
+  ctest_args=(-LE netns "${ctest_args[@]}")
+fi
+
+cmake "${cmake_args[@]}"
+cmake --build "$build_dir" -j2
+ctest --test-dir "$build_dir" --output-on-failure --no-tests=error "${ctest_args[@]}"

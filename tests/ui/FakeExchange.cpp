@@ -1,0 +1,101 @@
+#include "FakeExchange.h"
+
+#include "DeviceTables.h"
+#include "GatewayList.h"
+#include "GatewaySocketOwner.h"
+#include "StringTable.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace {
+
+class FakeExchange : public GatewayExchange
+{
+public:
+    FakeExchange(FakeNetwork &network, GatewaySocketOwner &owner, int row)
+        : m_network(network)
+        , m_owner(owner)
+        , m_row(row)
+    {
+        m_network.mostOpenAtOnce = qMax(m_network.mostOpenAtOnce, ++m_network.openExchanges);
+    }
+    ~FakeExchange() override { --m_network.openExchanges; }
+
+    bool SendDiscover(const QString &broadcastAddress, const QStringList &) override
+    {
+        if (!open())
+            return false;
+        m_network.log.append(QStringLiteral("discover ") + broadcastAddress);
+        for (const FakeNetwork::Gateway &gateway : std::as_const(m_network.gateways)) {
+            QTimer::singleShot(m_network.discoveryReplyMs, &m_context, [this, gateway] {
+                if (m_closed)
+                    return;
+                GatewayList &list = m_owner.gatewayList();
+                const int row = list.appendRow();
+                list.setCellText(row, GatewayList::IpAddressColumn, gateway.ip);
+                list.setCellText(row, GatewayList::MacAddressColumn, gateway.mac);
+                list.setCellText(row, GatewayList::FirmwareColumn, QStringLiteral("1.2"));
+            });
+        }
+        return true;
+    }
+
+    bool SendReadIdentity() override
+    {
+        if (!open())
+            return false;
+        GatewayList &list = m_owner.gatewayList();
+        const QString ip = list.cellText(m_row, GatewayList::IpAddressColumn);
+        m_network.log.append(QStringLiteral("identity %1 %2").arg(m_row).arg(ip));
+        for (const FakeNetwork::Gateway &gateway : std::as_const(m_network.gateways)) {
+            if (gateway.ip != ip || gateway.typeCode == 0)
+                continue;
+            QTimer::singleShot(gateway.replyMs, &m_context, [this, gateway] {
+                if (m_closed)
+                    return;
+                GatewayList &rows = m_owner.gatewayList();
+                const std::optional<DeviceType> type = findDeviceType(gateway.typeCode);
+                rows.setCellText(m_row, GatewayList::TypeColumn, type ? loadString(type->nameString) : QString());
+                rows.setTypeCode(m_row, gateway.typeCode);
+                rows.setRowStatus(m_row, RowStatus::NoPassword);
+                if (gateway.completes) {
+                    rows.setCellText(m_row, GatewayList::ModeColumn, loadString(104));
+                    m_owner.postCompletion();
+                }
+            });
+        }
+        return true;
+    }
+
+    void Close() override
+    {
+        m_network.log.append(QStringLiteral("close"));
+        m_closed = true;
+    }
+
+    bool wasOpened() const override { return m_opened; }
+
+private:
+    bool open()
+    {
+        m_opened = !m_network.portHeld && !m_closed;
+        return m_opened;
+    }
+
+    FakeNetwork &m_network;
+    GatewaySocketOwner &m_owner;
+    const int m_row;
+    QObject m_context; // its timers die with the exchange
+    bool m_opened = false;
+    bool m_closed = false;
+};
+
+} // namespace
+
+GatewayExchangeFactory FakeNetwork::factory()
+{
+    return [this](GatewaySocketOwner &owner, int row) -> std::unique_ptr<GatewayExchange> {
+        return std::make_unique<FakeExchange>(*this, owner, row);
+    };
+}

@@ -1,0 +1,207 @@
+#include "DialogBuilder.h"
+
+#include "Artwork.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
+#include <QWidget>
+
+namespace {
+
+QFont dialogFont(const DialogTemplate &dialogTemplate)
+{
+    QFont font(dialogTemplate.fontFamily);
+    font.setPixelSize(dialogTemplate.fontPixelSize);
+    return font;
+}
+
+// Height of a closed drop-down list; the template's height is that of the
+// opened list.
+constexpr int ComboFieldHeight = 13;
+
+QPushButton *makeButton(const TemplateControl &spec, QWidget *parent, int pixelHeight)
+{
+    auto *button = new QPushButton(spec.caption, parent);
+    button->setAutoDefault(true);
+    button->setDefault(spec.isDefault);
+    if (spec.icon != 0) {
+        button->setIcon(Artwork::icon(spec.icon));
+        button->setIconSize(pixelHeight >= 34 ? QSize(32, 32) : QSize(16, 16));
+    }
+    return button;
+}
+
+QLabel *makeLabel(const TemplateControl &spec, QWidget *parent)
+{
+    auto *label = new QLabel(spec.caption, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(spec.alignment | Qt::AlignTop);
+    if (spec.sunken) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(spec.alignment | Qt::AlignVCenter);
+    }
+    return label;
+}
+
+QFrame *makeFrame(QFrame::Shape shape, QWidget *parent)
+{
+    auto *frame = new QFrame(parent);
+    frame->setFrameShape(shape);
+    frame->setFrameShadow(QFrame::Sunken);
+    return frame;
+}
+
+QTreeView *makeList(QWidget *parent)
+{
+    auto *view = new QTreeView(parent);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSortingEnabled(false);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setExpandsOnDoubleClick(false);
+    view->setIconSize(Artwork::StatusImageSize);
+    view->setTextElideMode(Qt::ElideRight);
+    view->header()->setSectionsClickable(false);
+    view->header()->setSectionsMovable(false);
+    view->header()->setSortIndicatorShown(false);
+    view->header()->setMinimumSectionSize(0);
+    view->header()->setStretchLastSection(false);
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+    return view;
+}
+
+} // namespace
+
+DialogBuilder::DialogBuilder(const DialogTemplate &dialogTemplate, QWidget *dialog)
+    : m_units(DialogUnits::forFont(dialogFont(dialogTemplate)))
+{
+    dialog->setFont(dialogFont(dialogTemplate));
+    dialog->setFixedSize(m_units.toPixels(dialogTemplate.size));
+    for (const TemplateControl &spec : dialogTemplate.controls) {
+        QWidget *widget = create(spec, dialog);
+        widget->setObjectName(spec.name);
+        widget->setProperty(ControlIdProperty, spec.id);
+        if (!spec.accessibleName.isEmpty())
+            widget->setAccessibleName(spec.accessibleName);
+        widget->setFocusPolicy(spec.tabStop ? Qt::StrongFocus : Qt::NoFocus);
+        widget->setVisible(!spec.hidden);
+        m_all.append(widget);
+        if (spec.id != -1)
+            m_numbered.insert(spec.id, widget);
+    }
+    connectLabels(dialogTemplate);
+    chainTabOrder(dialogTemplate);
+}
+
+QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
+{
+    QRect geometry = m_units.toPixels(spec.rect);
+    QWidget *widget = nullptr;
+    switch (spec.kind) {
+    case TemplateControl::Kind::Label:
+        widget = makeLabel(spec, dialog);
+        break;
+    case TemplateControl::Kind::Button:
+        widget = makeButton(spec, dialog, geometry.height());
+        break;
+    case TemplateControl::Kind::Edit:
+        widget = new QLineEdit(dialog);
+        break;
+    case TemplateControl::Kind::Combo: {
+        auto *combo = new QComboBox(dialog);
+        combo->setEditable(false);
+        geometry.setHeight(m_units.toPixelsY(ComboFieldHeight));
+        widget = combo;
+        break;
+    }
+    case TemplateControl::Kind::Check:
+        widget = new QCheckBox(spec.caption, dialog);
+        break;
+    case TemplateControl::Kind::List:
+        widget = makeList(dialog);
+        break;
+    case TemplateControl::Kind::Progress: {
+        auto *bar = new QProgressBar(dialog);
+        bar->setTextVisible(false);
+        widget = bar;
+        break;
+    }
+    case TemplateControl::Kind::Frame:
+        widget = makeFrame(QFrame::Box, dialog);
+        break;
+    case TemplateControl::Kind::Line:
+        widget = makeFrame(QFrame::HLine, dialog);
+        geometry.setHeight(2);
+        break;
+    case TemplateControl::Kind::Panel:
+        widget = makeFrame(QFrame::Panel, dialog);
+        break;
+    case TemplateControl::Kind::Image: {
+        auto *image = new QLabel(dialog);
+        image->setPixmap(Artwork::statusImage(spec.image, Artwork::LegendImageSize));
+        // A picture static takes the size of its bitmap.
+        geometry.setSize(Artwork::LegendImageSize);
+        widget = image;
+        break;
+    }
+    }
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+void DialogBuilder::connectLabels(const DialogTemplate &dialogTemplate)
+{
+    for (int i = 0; i < dialogTemplate.controls.size(); ++i) {
+        const TemplateControl &spec = dialogTemplate.controls.at(i);
+        auto *label = qobject_cast<QLabel *>(m_all.at(i));
+        if (!label)
+            continue;
+        if (QWidget *buddy = m_numbered.value(spec.buddy))
+            label->setBuddy(buddy);
+        if (QWidget *described = m_numbered.value(spec.describes))
+            label->setProperty(DescribesProperty, QVariant::fromValue<QObject *>(described));
+        syncAccessibleTexts(label);
+        if (spec.image >= 0 && spec.image < dialogTemplate.rowStatusNames.size())
+            label->setAccessibleName(dialogTemplate.rowStatusNames.at(spec.image));
+    }
+}
+
+void DialogBuilder::syncAccessibleTexts(QWidget *widget)
+{
+    auto *label = qobject_cast<QLabel *>(widget);
+    if (!label)
+        return;
+    if (label->buddy())
+        label->buddy()->setAccessibleName(label->text());
+    if (auto *described = qobject_cast<QWidget *>(label->property(DescribesProperty).value<QObject *>()))
+        described->setAccessibleDescription(label->text());
+}
+
+void DialogBuilder::chainTabOrder(const DialogTemplate &dialogTemplate)
+{
+    QWidget *previous = nullptr;
+    for (int i = 0; i < dialogTemplate.controls.size(); ++i) {
+        if (!dialogTemplate.controls.at(i).tabStop)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, m_all.at(i));
+        previous = m_all.at(i);
+    }
+}

@@ -1,0 +1,41 @@
+#include "GatewayExchange.h"
+
+#include "GatewaySocket.h"
+
+namespace {
+
+class SocketExchange : public GatewayExchange
+{
+public:
+    SocketExchange(GatewaySocketOwner &owner, int row)
+        : m_socket(owner, row)
+    {
+    }
+
+    bool SendDiscover(const QString &broadcastAddress, const QStringList &adapterBroadcastList) override
+    {
+        return record(m_socket.SendDiscover(broadcastAddress, adapterBroadcastList));
+    }
+    bool SendReadIdentity() override { return record(m_socket.SendReadIdentity()); }
+    void Close() override { m_socket.Close(); }
+    bool wasOpened() const override { return m_opened; }
+
+private:
+    bool record(bool sent)
+    {
+        m_opened = m_socket.socketDescriptor() != -1;
+        return sent;
+    }
+
+    GatewaySocket m_socket;
+    bool m_opened = false;
+};
+
+} // namespace
+
+GatewayExchangeFactory socketExchangeFactory()
+{
+    return [](GatewaySocketOwner &owner, int row) -> std::unique_ptr<GatewayExchange> {
+        return std::make_unique<SocketExchange>(owner, row);
+    };
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class GatewaySocketOwner;
+
+// One request exchange of the main window with the gateways: the operations
+// of the gateway socket that the window starts itself. The window creates
+// its exchanges through a factory, so that a test can run the window's
+// flows without a network.
+class GatewayExchange
+{
+public:
+    virtual ~GatewayExchange() = default;
+
+    virtual bool SendDiscover(const QString &broadcastAddress, const QStringList &adapterBroadcastList) = 0;
+    virtual bool SendReadIdentity() = 0;
+    virtual void Close() = 0;
+    // False when the last request could not even open its socket, which
+    // means port 30718 is held by another program (or sockets are missing).
+    virtual bool wasOpened() const = 0;
+};
+
+// Creates the exchange for `row` (-1: none) working for `owner`; may return
+// null when no exchange can be made.
+using GatewayExchangeFactory =
+    std::function<std::unique_ptr<GatewayExchange>(GatewaySocketOwner &owner, int row)>;
+
+// The factory of real exchanges over a GatewaySocket on UDP port 30718.
+GatewayExchangeFactory socketExchangeFactory();

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "GatewayExchange.h"
+#include "GatewayList.h"
+#include "GatewaySocketOwner.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QStringList>
+
+class GatewayListPresentation;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTreeView;
+class Settings;
+
+// The program's main window: the gateway list with its refresh by discovery,
+// and below it the configuration editor. It owns everything that lives during
+// a run and serves the sockets that fill the list.
+class GatewayListDialog : public QDialog, public GatewaySocketOwner
+{
+    Q_OBJECT
+
+public:
+    // Builds the controls in the language in force and draws the icons.
+    explicit GatewayListDialog(QWidget *parent = nullptr);
+    ~GatewayListDialog() override;
+
+    void setVariant(int variantIndex, quint32 typeFilter);
+    void setProtectionFlag(int flag);
+    void setPassword(const QString &password);
+    void setBroadcastAddress(const QString &address);
+    // Used by the dialogs opened from the window; may be null.
+    void setSettings(Settings *settings);
+    // How the window makes its exchanges with the gateways; the real socket
+    // unless replaced (tests run the window's flows without a network).
+    void setExchangeFactory(GatewayExchangeFactory factory);
+
+    int variantIndex() const { return m_variantIndex; }
+    int protectionFlag() const { return m_protectionFlag; }
+    QString broadcastAddress() const { return m_broadcastAddress; }
+    Settings *settings() const { return m_settings; }
+    const QStringList &adapterBroadcastList() const { return m_adapterBroadcastList; }
+    bool completionFlag() const { return m_completionFlag; }
+    // True between EnableCommands(false) and EnableCommands(true).
+    bool isBusy() const { return m_busy; }
+
+    // A control by its template number; null for an unknown number.
+    QWidget *control(int id) const;
+
+    // Runs OnInitDialog, then the modal loop.
+    int exec() override;
+
+    // Window start: variant-dependent controls, title, list columns, editor
+    // state; posts the first refresh. Runs once.
+    bool OnInitDialog();
+    void OnGatewayNotify(int wParam);
+    // Clears the list, discovers the gateways and reads each one.
+    void OnRefreshList();
+    // Locks (false) or unlocks (true) the window for the duration of a run.
+    void EnableCommands(bool enable);
+    // Waits `milliseconds` in 10 ms steps while replies are handled; a
+    // completion message ends the wait 200 ms after the step it came in.
+    void WaitForReplies(int milliseconds);
+    // Shows string `stringNumber` in the status line; 0 clears it.
+    void ShowStatus(int stringNumber);
+    void UpdatePasswordStatus();
+    // Lays the editor out for the selected communication mode.
+    void OnModeChanged();
+    // The editor without a selected gateway: fields empty and disabled, the
+    // serial-line controls hidden and without selection.
+    void ShowEmptyEditor();
+
+    // GatewaySocketOwner
+    GatewayList &gatewayList() override { return m_gatewayList; }
+    quint32 typeFilter() const override { return m_typeFilter; }
+    bool passwordProtection() const override { return m_protectionFlag != 0; }
+    QString password() const override { return m_password; }
+    EditorContents editorContents() const override;
+    void postCompletion() override;
+
+signals:
+    // The end of every refresh, after the window is unlocked again.
+    void refreshFinished();
+
+public slots:
+    void reject() override;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLineEdit *edit(int id) const;
+    QComboBox *combo(int id) const;
+    QLabel *label(int id) const;
+    void showControls(std::initializer_list<int> ids, bool visible);
+    void enableControls(std::initializer_list<int> ids, bool enabled);
+    void setLabelText(int id, const QString &text);
+    void setButtonIcon(int id, int iconNumber);
+    void setUpVariantControls();
+    void setUpList();
+
+    GatewayList m_gatewayList;
+    quint32 m_typeFilter = 0;
+    int m_variantIndex = -1;
+    int m_protectionFlag = 0;
+    QString m_password;
+    QString m_broadcastAddress;
+    bool m_completionFlag = false;
+    QStringList m_adapterBroadcastList;
+    Settings *m_settings = nullptr;
+
+    GatewayExchangeFactory m_exchangeFactory;
+    QHash<int, QWidget *> m_controls;
+    QList<int> m_columnWidths;
+    GatewayListPresentation *m_presentation = nullptr;
+    QTreeView *m_listView = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QLabel *m_statusLine = nullptr;
+    bool m_busy = false;
+    bool m_initialised = false;
+};

@@ -1,0 +1,26 @@
+#include "GatewayListPresentation.h"
+
+#include "Artwork.h"
+#include "GatewayList.h"
+
+GatewayListPresentation::GatewayListPresentation(const QStringList &rowStatusNames, QObject *parent)
+    : QIdentityProxyModel(parent)
+    , m_statusNames(rowStatusNames)
+{
+    static_assert(RowStatusCount == 6);
+    for (int status = 0; status < RowStatusCount; ++status)
+        m_images[std::size_t(status)] = Artwork::statusImage(status);
+}
+
+QVariant GatewayListPresentation::data(const QModelIndex &index, int role) const
+{
+    if (index.column() == 0 && (role == Qt::DecorationRole || role == Qt::AccessibleDescriptionRole)) {
+        const int status = QIdentityProxyModel::data(index, GatewayList::RowStatusRole).toInt();
+        if (status < 0 || status >= RowStatusCount)
+            return {};
+        if (role == Qt::DecorationRole)
+            return m_images[std::size_t(status)];
+        return m_statusNames.value(status);
+    }
+    return QIdentityProxyModel::data(index, role);
+}
