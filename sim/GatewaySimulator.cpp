@@ -305,12 +305,12 @@ void GatewaySimulator::moveGateway(size_t index, quint32 requested)
 void GatewaySimulator::finishMove(size_t index, quint32 target, bool byDhcp)
 {
     Node &node = *m_nodes[index];
-    const quint32 before = node.gateway.address();
+    const QString before = node.gateway.label();
+    const bool moved = node.gateway.address() != target;
     node.gateway.moveTo(target, byDhcp);
-    if (before != target)
-        warn(QStringLiteral("%1 moved from %2%3")
-                 .arg(node.gateway.label(), DottedAddressText(before),
-                      byDhcp ? QStringLiteral(" (DHCP)") : QString()));
+    if (moved)
+        warn(QStringLiteral("gateway %1 moved to %2%3")
+                 .arg(before, DottedAddressText(target), byDhcp ? QStringLiteral(" (DHCP)") : QString()));
     save();
 }
 

@@ -132,35 +132,6 @@ private slots:
         QCOMPARE(entries.first(), QStringLiteral("00 00 00 01 (Vantor EIB Gateway)"));
     }
 
-    void findVariant_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<quint32>("filter");
-        QTest::newRow("admin") << QStringLiteral("OVIPGWADMIN.EXE") << 0 << 0u;
-        QTest::newRow("PLN KNX") << QStringLiteral("PLN-KNX_IPCONFIG.EXE") << 1 << 0x00010001u;
-        QTest::newRow("config") << QStringLiteral("OVIPGWCONFIG.EXE") << 2 << 0u;
-        QTest::newRow("EnOcean") << QStringLiteral("OVENOCEANIPCONFIG.EXE") << 3 << 0x00020001u;
-        QTest::newRow("zone unit") << QStringLiteral("VZUIPCONFIG.EXE") << 4 << 0x00000003u;
-        QTest::newRow("scan") << QStringLiteral("VSCANGWCONFIG.EXE") << 5 << 0x00030001u;
-        QTest::newRow("serial") << QStringLiteral("VSERIALGWCONFIG.EXE") << 6 << 0x00030002u;
-        QTest::newRow("lower case is not upper-cased here") << QStringLiteral("ovipgwadmin.exe") << -1 << 0u;
-        QTest::newRow("no extension") << QStringLiteral("OVIPGWADMIN") << -1 << 0u;
-        QTest::newRow("suffix") << QStringLiteral("OVIPGWADMIN2.EXE") << -1 << 0u;
-        QTest::newRow("empty") << QString() << -1 << 0u;
-    }
-
-    void findVariant()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, index);
-        QFETCH(quint32, filter);
-        const auto variant = ::findVariant(name);
-        QCOMPARE(variant ? variant->variantIndex : -1, index);
-        if (variant)
-            QCOMPARE(variant->typeFilter, filter);
-    }
-
     void variantTitles_data()
     {
         QTest::addColumn<int>("index");

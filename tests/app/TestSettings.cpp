@@ -39,22 +39,6 @@ private slots:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     }
 
-    void organisationName_data()
-    {
-        QTest::addColumn<int>("variant");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("0") << 0 << QStringLiteral("OVIPCFG0000");
-        QTest::newRow("2") << 2 << QStringLiteral("OVIPCFG0002");
-        QTest::newRow("6") << 6 << QStringLiteral("OVIPCFG0006");
-    }
-
-    void organisationName()
-    {
-        QFETCH(int, variant);
-        QFETCH(QString, name);
-        QCOMPARE(Settings::organisationName(variant), name);
-    }
-
     void location()
     {
         const Settings settings(2, QStringLiteral("ovipgwconfig"));

@@ -109,7 +109,7 @@ void TestSimConfig::rejects_data()
                                 << "gateways[0].ip: is required";
     QTest::newRow("ip octet 256") << QByteArray(R"({"gateways":[{"ip":"198.18.0.256","mac":"00-50-C2-4A-00-0A"}]})")
                                   << "gateways[0].ip";
-    QTest::newRow("ip with suffix") << QByteArray(R"({"gateways":[{"ip":"198.18.0.10 (DHCP)","mac":"00-50-C2-4A-00-0A"}]})")
+    QTest::newRow("ip with suffix") << QByteArray(R"j({"gateways":[{"ip":"198.18.0.10 (DHCP)","mac":"00-50-C2-4A-00-0A"}]})j")
                                     << "gateways[0].ip";
     QTest::newRow("mac short") << QByteArray(R"({"gateways":[{"ip":"198.18.0.10","mac":"00-50-C2-4A-00"}]})")
                                << "gateways[0].mac";

@@ -16,9 +16,11 @@ inline qint64 waitForReplies(FakeGatewaySocketOwner &owner, int milliseconds)
     QEventLoop loop;
     QTimer fullWait;
     fullWait.setSingleShot(true);
+    fullWait.setTimerType(Qt::PreciseTimer);
     QObject::connect(&fullWait, &QTimer::timeout, &loop, &QEventLoop::quit);
     QTimer afterCompletion;
     afterCompletion.setSingleShot(true);
+    afterCompletion.setTimerType(Qt::PreciseTimer);
     QObject::connect(&afterCompletion, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&owner, &FakeGatewaySocketOwner::completed, &loop, [&afterCompletion] {
         if (!afterCompletion.isActive())

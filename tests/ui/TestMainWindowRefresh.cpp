@@ -125,6 +125,7 @@ private slots:
     {
         const auto window = makeWindow();
         auto *bar = qobject_cast<QProgressBar *>(window->control(1009));
+        bar->hide();
         int shows = 0;
         int hides = 0;
         struct Counter : QObject

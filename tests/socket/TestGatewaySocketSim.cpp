@@ -1,0 +1,519 @@
+// GatewaySocket against simulated gateways on the virtual LAN: the tool's
+// namespace has 198.18.0.1/24, the gateways live at 198.18.0.10 and up. The
+// simulator's log shows exactly what reached the gateways.
+
+#include "BroadcastDestinations.h"
+#include "FakeGatewaySocketOwner.h"
+#include "GatewaySocket.h"
+#include "ReplyWait.h"
+#include "SimulatorProcess.h"
+#include "SocketOptions.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString GatewayIp = QStringLiteral("198.18.0.10");
+const QString SecondGatewayIp = QStringLiteral("198.18.0.11");
+const QString GatewayMac = QStringLiteral("00-50-C2-4A-00-0A");
+constexpr quint32 KnxType = 0x00010001;
+const QString KnxName = QStringLiteral("PLN KNX IP Gateway");
+const QString Kept = QStringLiteral("kept");
+
+// The default gateway of SimulatorProcess with `changes` applied; the nested
+// "setup" and "faults" objects are merged, not replaced.
+QJsonObject gatewayWith(const QJsonObject &changes, const QString &ip = GatewayIp,
+                        const QString &mac = GatewayMac)
+{
+    QJsonObject gateway = SimulatorProcess::gateway(ip, mac, KnxType);
+    for (auto it = changes.begin(); it != changes.end(); ++it) {
+        if (it.value().isObject() && gateway.value(it.key()).isObject()) {
+            QJsonObject merged = gateway.value(it.key()).toObject();
+            const QJsonObject inner = it.value().toObject();
+            for (auto in = inner.begin(); in != inner.end(); ++in)
+                merged.insert(in.key(), in.value());
+            gateway.insert(it.key(), merged);
+        } else {
+            gateway.insert(it.key(), it.value());
+        }
+    }
+    return gateway;
+}
+
+QJsonObject setupWith(const QJsonObject &setup) { return {{QStringLiteral("setup"), setup}}; }
+QJsonObject faultsWith(const QJsonObject &faults) { return {{QStringLiteral("faults"), faults}}; }
+
+} // namespace
+
+class TestGatewaySocketSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readChain_data();
+    void readChain();
+    void rejectedSetupReply_data();
+    void rejectedSetupReply();
+    void rejectedIdentityReply_data();
+    void rejectedIdentityReply();
+    void discovery_data();
+    void discovery();
+    void ipSetup();
+    void networkWriteChain();
+    void setupWrite_data();
+    void setupWrite();
+    void identityWrite();
+
+private:
+    void startSimulator(const QList<QJsonObject> &gateways);
+    // A row as discovery leaves it, with a marker in the mask column.
+    int addDiscoveredRow(const QString &ip = GatewayIp, const QString &mac = GatewayMac);
+    // One row's read, as the main window runs it; returns the wait's length.
+    qint64 readRow(int row);
+    // "<to> <hex>" of every datagram the gateways received; all must come
+    // from the tool's port.
+    QStringList received(int atLeast);
+
+    std::unique_ptr<FakeGatewaySocketOwner> m_owner;
+    std::unique_ptr<SimulatorProcess> m_sim;
+};
+
+void TestGatewaySocketSim::initTestCase()
+{
+    if (!SimulatorProcess::available())
+        QSKIP("needs the virtual LAN (run through ctest -L netns)");
+    StringTable::setCurrentLanguage(UiLanguage::English);
+}
+
+void TestGatewaySocketSim::init()
+{
+    m_owner = std::make_unique<FakeGatewaySocketOwner>();
+}
+
+void TestGatewaySocketSim::cleanup()
+{
+    if (m_sim)
+        QVERIFY2(m_sim->stop(), m_sim->standardError().constData());
+    m_sim.reset();
+    m_owner.reset();
+}
+
+void TestGatewaySocketSim::startSimulator(const QList<QJsonObject> &gateways)
+{
+    m_sim = std::make_unique<SimulatorProcess>();
+    QVERIFY2(m_sim->start(SimulatorProcess::config(gateways)),
+             qPrintable(m_sim->errorString() + QString::fromUtf8(m_sim->standardError())));
+}
+
+int TestGatewaySocketSim::addDiscoveredRow(const QString &ip, const QString &mac)
+{
+    GatewayList &list = m_owner->gatewayList();
+    const int row = list.appendRow();
+    list.setCellText(row, GatewayList::IpAddressColumn, ip);
+    list.setCellText(row, GatewayList::MacAddressColumn, mac);
+    list.setCellText(row, GatewayList::IpMaskColumn, Kept);
+    return row;
+}
+
+qint64 TestGatewaySocketSim::readRow(int row)
+{
+    GatewaySocket socket(*m_owner, row);
+    if (!socket.SendReadIdentity())
+        return -1;
+    const qint64 elapsed = waitForReplies(*m_owner, 1000);
+    socket.Close();
+    return elapsed;
+}
+
+QStringList TestGatewaySocketSim::received(int atLeast)
+{
+    m_sim->waitForDatagrams(atLeast, 2000);
+    QStringList entries;
+    for (const QJsonObject &entry : m_sim->receivedDatagrams()) {
+        if (entry.value(QStringLiteral("fromPort")).toInt() != Telegram::Port)
+            entries += QStringLiteral("from port %1").arg(entry.value(QStringLiteral("fromPort")).toInt());
+        entries += entry.value(QStringLiteral("to")).toString() + QLatin1Char(' ')
+            + entry.value(QStringLiteral("hex")).toString();
+    }
+    return entries;
+}
+
+void TestGatewaySocketSim::readChain_data()
+{
+    QTest::addColumn<QJsonObject>("changes");
+    QTest::addColumn<quint32>("typeFilter");
+    QTest::addColumn<QString>("password"); // empty: protection off
+    QTest::addColumn<RowStatus>("status");
+    QTest::addColumn<QStringList>("cells");
+
+    const QString ip = GatewayIp;
+    const QString mac = GatewayMac;
+    const QStringList plain{KnxName, ip, mac, QStringLiteral("TCP-Server"), QStringLiteral("10001"),
+                            QStringLiteral("0.0.0.0"), QStringLiteral("0.0.0.0"), QString(),
+                            QStringLiteral("Host-Bits: 8"), QStringLiteral("9600"), QStringLiteral("8"),
+                            QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0")};
+    QTest::newRow("plain") << QJsonObject() << 0u << QString() << RowStatus::NoPassword << plain;
+    QTest::newRow("variant filter admits the type")
+        << QJsonObject() << KnxType << QString() << RowStatus::NoPassword << plain;
+    QTest::newRow("garbage before every reply")
+        << faultsWith({{QStringLiteral("garbageDatagrams"), 3}}) << 0u << QString()
+        << RowStatus::NoPassword << plain;
+    QTest::newRow("slow replies")
+        << faultsWith({{QStringLiteral("delayMs"), 150}}) << 0u << QString() << RowStatus::NoPassword << plain;
+
+    QTest::newRow("gateway, serial line, UDP Active")
+        << QJsonObject{{QStringLiteral("hostBits"), 16},
+                       {QStringLiteral("defaultGateway"), QStringLiteral("198.18.0.1")},
+                       {QStringLiteral("setup"),
+                        QJsonObject{{QStringLiteral("mode"), 2}, {QStringLiteral("port"), 40001},
+                                    {QStringLiteral("remote"), QStringLiteral("198.18.0.20")},
+                                    {QStringLiteral("mask"), QStringLiteral("255.255.255.0")},
+                                    {QStringLiteral("baudRate"), 921600}, {QStringLiteral("dataBits"), 7},
+                                    {QStringLiteral("stopBits"), 2}, {QStringLiteral("parity"), 2},
+                                    {QStringLiteral("flowControl"), 1}}}}
+        << 0u << QString() << RowStatus::NoPassword
+        << QStringList{KnxName, ip, mac, QStringLiteral("UDP Active"), QStringLiteral("40001"),
+                       QStringLiteral("198.18.0.20"), QStringLiteral("255.255.255.0"), QString(),
+                       QStringLiteral("Host-Bits: 16 / GW: 198.18.0.1"), QStringLiteral("921600"),
+                       QStringLiteral("7"), QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("1")};
+
+    QStringList dhcp = plain;
+    dhcp[1] = ip + QStringLiteral(" (DHCP)");
+    dhcp[8] = QStringLiteral("Host-Bits: 0");
+    QTest::newRow("DHCP: suffix, no host bits, setup still read")
+        << QJsonObject{{QStringLiteral("dhcp"), true}} << 0u << QString() << RowStatus::NoPassword << dhcp;
+
+    QStringList client = plain;
+    client[3] = QStringLiteral("TCP-Client");
+    client[6] = Kept;
+    QTest::newRow("TCP-Client leaves the mask column")
+        << setupWith({{QStringLiteral("mode"), 1}, {QStringLiteral("mask"), QStringLiteral("255.0.0.0")}})
+        << 0u << QString() << RowStatus::NoPassword << client;
+
+    QStringList mode9 = plain;
+    mode9[3] = QStringLiteral("UDP Passive");
+    mode9[6] = QStringLiteral("255.255.0.0");
+    QTest::newRow("mode 9 shown as UDP Passive")
+        << setupWith({{QStringLiteral("mode"), 9}, {QStringLiteral("mask"), QStringLiteral("255.255.0.0")}})
+        << 0u << QString() << RowStatus::NoPassword << mode9;
+
+    QTest::newRow("locked with the tool's password")
+        << QJsonObject{{QStringLiteral("password"), QStringLiteral("Geheim-1")}} << 0u
+        << QStringLiteral("Geheim-1") << RowStatus::PasswordOk << plain;
+}
+
+void TestGatewaySocketSim::readChain()
+{
+    QFETCH(QJsonObject, changes);
+    QFETCH(quint32, typeFilter);
+    QFETCH(QString, password);
+    QFETCH(RowStatus, status);
+    QFETCH(QStringList, cells);
+    startSimulator({gatewayWith(changes)});
+    m_owner->setTypeFilter(typeFilter);
+    m_owner->setPasswordProtection(!password.isEmpty());
+    m_owner->setPassword(password);
+    const int row = addDiscoveredRow();
+
+    const qint64 elapsed = readRow(row);
+    QVERIFY(elapsed >= 0);
+    // Ended by the completion, well before the full second.
+    QVERIFY2(elapsed < 900, qPrintable(QString::number(elapsed)));
+    QCOMPARE(m_owner->completions(), 1);
+
+    const GatewayList &list = m_owner->gatewayList();
+    QStringList actual;
+    for (int column = 0; column < GatewayList::ColumnCount; ++column)
+        actual += list.cellText(row, column);
+    QCOMPARE(actual, cells);
+    QCOMPARE(list.rowStatus(row), int(status));
+    QCOMPARE(list.typeCode(row), KnxType);
+
+    // One request of each kind, each to the row's address, in chain order.
+    QCOMPARE(received(3), (QStringList{GatewayIp + QStringLiteral(" 000000e5"),
+                                       GatewayIp + QStringLiteral(" 000000f8"),
+                                       GatewayIp + QStringLiteral(" 000000e6")}));
+}
+
+void TestGatewaySocketSim::rejectedSetupReply_data()
+{
+    QTest::addColumn<QJsonObject>("changes");
+    QTest::addColumn<QString>("password"); // empty: protection off
+    QTest::addColumn<RowStatus>("status");
+
+    const auto setupFault = [](const char *fault) {
+        return faultsWith({{QStringLiteral("setupReply"), QString::fromLatin1(fault)}});
+    };
+    QTest::newRow("bad checksum") << setupFault("badChecksum") << QString() << RowStatus::CorruptContent;
+    QTest::newRow("other MAC") << setupFault("wrongMac") << QString() << RowStatus::CorruptContent;
+    QTest::newRow("other type") << setupFault("wrongType") << QString() << RowStatus::CorruptContent;
+    QTest::newRow("format marker not 1") << setupFault("badMarker") << QString() << RowStatus::CorruptContent;
+    const QJsonObject locked{{QStringLiteral("password"), QStringLiteral("Geheim-1")}};
+    QTest::newRow("locked, protection off") << locked << QString() << RowStatus::WrongPassword;
+    QTest::newRow("locked, other password") << locked << QStringLiteral("Geheim-2") << RowStatus::WrongPassword;
+    QTest::newRow("locked, password differs in case")
+        << locked << QStringLiteral("geheim-1") << RowStatus::WrongPassword;
+}
+
+void TestGatewaySocketSim::rejectedSetupReply()
+{
+    QFETCH(QJsonObject, changes);
+    QFETCH(QString, password);
+    QFETCH(RowStatus, status);
+    startSimulator({gatewayWith(changes)});
+    m_owner->setPasswordProtection(!password.isEmpty());
+    m_owner->setPassword(password);
+    const int row = addDiscoveredRow();
+
+    // No completion: the wait runs its full second.
+    QVERIFY(readRow(row) >= 1000);
+    QCOMPARE(m_owner->completions(), 0);
+    const GatewayList &list = m_owner->gatewayList();
+    QCOMPARE(list.rowStatus(row), int(status));
+    QCOMPARE(list.cellText(row, GatewayList::TypeColumn), KnxName);
+    QCOMPARE(list.cellText(row, GatewayList::SubnetGatewayColumn), QStringLiteral("Host-Bits: 8"));
+    for (int column : {3, 4, 5, 9, 10, 11, 12, 13})
+        QVERIFY2(list.cellText(row, column).isEmpty(), qPrintable(QString::number(column)));
+    QCOMPARE(list.cellText(row, GatewayList::IpMaskColumn), Kept);
+    QCOMPARE(received(3).size(), 3);
+}
+
+void TestGatewaySocketSim::rejectedIdentityReply_data()
+{
+    QTest::addColumn<QJsonObject>("changes");
+    QTest::addColumn<quint32>("typeFilter");
+
+    QTest::newRow("type not in the table")
+        << QJsonObject{{QStringLiteral("type"), QStringLiteral("0x00990001")}} << 0u;
+    QTest::newRow("type outside the variant's filter") << QJsonObject() << 0x00020001u;
+    QTest::newRow("foreign company")
+        << QJsonObject{{QStringLiteral("company"), QStringLiteral("Someone Else Geraetebau GmbH")}} << 0u;
+    QTest::newRow("company text in other case")
+        << QJsonObject{{QStringLiteral("company"),
+                        QStringLiteral("ORVANO Geraetebau- und Netzwerksysteme GmbH")}}
+        << 0u;
+    QTest::newRow("truncated replies") << faultsWith({{QStringLiteral("malformed"), QStringLiteral("truncated")}})
+                                       << 0u;
+    QTest::newRow("oversized replies") << faultsWith({{QStringLiteral("malformed"), QStringLiteral("oversized")}})
+                                       << 0u;
+}
+
+void TestGatewaySocketSim::rejectedIdentityReply()
+{
+    QFETCH(QJsonObject, changes);
+    QFETCH(quint32, typeFilter);
+    startSimulator({gatewayWith(changes)});
+    m_owner->setTypeFilter(typeFilter);
+    const int row = addDiscoveredRow();
+
+    QVERIFY(readRow(row) >= 1000);
+    const GatewayList &list = m_owner->gatewayList();
+    QCOMPARE(list.cellText(row, GatewayList::TypeColumn), QStringLiteral("???"));
+    QCOMPARE(list.rowStatus(row), int(RowStatus::Discovered));
+    QCOMPARE(list.typeCode(row), 0u);
+    QCOMPARE(m_owner->completions(), 0);
+    // No network request follows.
+    QCOMPARE(received(1), QStringList{GatewayIp + QStringLiteral(" 000000e5")});
+}
+
+void TestGatewaySocketSim::discovery_data()
+{
+    QTest::addColumn<QString>("configured");
+    QTest::addColumn<bool>("toAdapters");
+    QTest::addColumn<int>("secondGatewayReplies");
+
+    QTest::newRow("configured directed broadcast") << QStringLiteral("198.18.0.255") << false << 1;
+    QTest::newRow("default: every adapter") << QStringLiteral("255.255.255.255") << true << 1;
+    QTest::newRow("no address: every adapter") << QStringLiteral("gateways") << true << 1;
+    QTest::newRow("a gateway answering twice") << QStringLiteral("198.18.0.255") << false << 2;
+}
+
+void TestGatewaySocketSim::discovery()
+{
+    QFETCH(QString, configured);
+    QFETCH(bool, toAdapters);
+    QFETCH(int, secondGatewayReplies);
+    const QString secondMac = QStringLiteral("00-50-C2-4A-00-0B");
+    startSimulator({gatewayWith({{QStringLiteral("firmware"), QStringLiteral("1.23")}}),
+                    gatewayWith({{QStringLiteral("firmware"), QStringLiteral("2.A")},
+                                 {QStringLiteral("faults"),
+                                  QJsonObject{{QStringLiteral("discoveryReplies"), secondGatewayReplies}}}},
+                                SecondGatewayIp, secondMac)});
+
+    const QStringList adapters = BuildAdapterBroadcastList();
+    const int toolAdapters = qEnvironmentVariable("GWLAN_TOOL_ADDRESSES").split(QLatin1Char(',')).size();
+    QCOMPARE(adapters.size(), toolAdapters);
+    // A configured address that is used must keep the adapter list unused;
+    // this list would show up in the log as a request to the second gateway.
+    const QStringList adapterList = toAdapters ? adapters : QStringList{SecondGatewayIp};
+    const int requests = toAdapters ? int(adapters.size()) : 1;
+
+    GatewaySocket socket(*m_owner);
+    QVERIFY(socket.SendDiscover(configured, adapterList));
+    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::Discover);
+    QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(true));
+    QVERIFY(waitForReplies(*m_owner, 1000) >= 1000);
+    socket.Close();
+
+    QCOMPARE(received(requests), QStringList(requests, QStringLiteral("broadcast 000000f6")));
+    // Every reply is a row of its own, in arrival order; the tool's own
+    // request, looped back to its socket, is none.
+    QStringList rows;
+    const GatewayList &list = m_owner->gatewayList();
+    for (int row = 0; row < list.count(); ++row) {
+        QCOMPARE(list.cellText(row, GatewayList::TypeColumn), QStringLiteral("???"));
+        QCOMPARE(list.rowStatus(row), int(RowStatus::Discovered));
+        rows += QStringList{list.cellText(row, 1), list.cellText(row, 2), list.cellText(row, 7)}.join(u' ');
+    }
+    rows.sort();
+    QStringList expected;
+    for (int i = 0; i < requests; ++i) {
+        expected += QStringList{GatewayIp, GatewayMac, QStringLiteral("1.23")}.join(u' ');
+        for (int j = 0; j < secondGatewayReplies; ++j)
+            expected += QStringList{SecondGatewayIp, secondMac, QStringLiteral("2.A")}.join(u' ');
+    }
+    expected.sort();
+    QCOMPARE(rows, expected);
+    QCOMPARE(m_owner->completions(), 0);
+}
+
+void TestGatewaySocketSim::ipSetup()
+{
+    startSimulator({gatewayWith({})});
+    GatewaySocket socket(*m_owner);
+    socket.setNewAddress(ParseDottedAddress(QStringLiteral("198.18.0.20")));
+    socket.setMacTail(0x000A);
+    QVERIFY(socket.SendIpSetup(QStringLiteral("198.18.0.255"), {SecondGatewayIp}));
+    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::IpSetup);
+    QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(true));
+    QCOMPARE(received(1), QStringList{QStringLiteral("broadcast 000000fc49502d53455455500000000ac6120014")});
+    socket.Close();
+}
+
+void TestGatewaySocketSim::networkWriteChain()
+{
+    // The gateway's record with recognisable bytes wherever the tool must not
+    // interpret: mode 1 (fixed), 8-9, 11-15 and 20-123.
+    QByteArray record(Telegram::NetworkRecordSize, '\0');
+    for (int i = 0; i < record.size(); ++i)
+        record[i] = char(0x40 + i);
+    record.replace(0, 8, QByteArray::fromHex("000000f901000000"));
+    record[10] = char(8);
+    record.replace(16, 4, QByteArray::fromHex("c6120001"));
+    startSimulator({gatewayWith({{QStringLiteral("networkRecord"), QString::fromLatin1(record.toHex())}})});
+
+    EditorContents editor;
+    editor.subnetMaskText = QStringLiteral("255.255.0.0");
+    editor.defaultGatewayText = QStringLiteral("198.18.0.254");
+    m_owner->setEditorContents(editor);
+    {
+        GatewaySocket socket(*m_owner);
+        QVERIFY(socket.SendWriteNetwork(GatewayIp + QStringLiteral(" (DHCP)")));
+        QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(false));
+        QVERIFY(waitForReplies(*m_owner, 8000) < 2000);
+        socket.Close();
+    }
+    QCOMPARE(m_owner->completions(), 1);
+
+    QByteArray write = record;
+    write[3] = char(0xFA);
+    write[10] = char(16);
+    write.replace(16, 4, QByteArray::fromHex("c61200fe"));
+    QCOMPARE(received(2), (QStringList{GatewayIp + QStringLiteral(" 000000f8"),
+                                       GatewayIp + QLatin1Char(' ') + QString::fromLatin1(write.toHex())}));
+
+    // What the gateway now reports.
+    const int row = addDiscoveredRow();
+    QVERIFY(readRow(row) < 900);
+    QCOMPARE(m_owner->gatewayList().cellText(row, GatewayList::SubnetGatewayColumn),
+             QStringLiteral("Host-Bits: 16 / GW: 198.18.0.254"));
+}
+
+void TestGatewaySocketSim::setupWrite_data()
+{
+    QTest::addColumn<QString>("password"); // empty: protection off
+    QTest::addColumn<RowStatus>("status");
+    QTest::newRow("unprotected") << QString() << RowStatus::NoPassword;
+    QTest::newRow("locked with a password") << QStringLiteral("Geheim-1") << RowStatus::PasswordOk;
+}
+
+void TestGatewaySocketSim::setupWrite()
+{
+    QFETCH(QString, password);
+    QFETCH(RowStatus, status);
+    startSimulator({gatewayWith({})});
+    m_owner->setPasswordProtection(!password.isEmpty());
+    m_owner->setPassword(password);
+    EditorContents editor;
+    editor.modeIndex = 3;
+    editor.portText = QStringLiteral("40002");
+    editor.remoteAddressText = QStringLiteral("198.18.0.30");
+    editor.allowedMaskText = QStringLiteral("255.255.255.0");
+    editor.baudRateText = QStringLiteral("57600");
+    editor.dataBitsText = QStringLiteral("7");
+    editor.stopBitsText = QStringLiteral("2");
+    editor.parityIndex = 1;
+    editor.flowControlIndex = 1;
+    m_owner->setEditorContents(editor);
+
+    GatewaySocket socket(*m_owner);
+    QVERIFY(socket.SendWriteSetup(GatewayIp, QStringLiteral("0050C24A000A"), KnxType));
+    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::WriteSetup);
+    QVERIFY(m_sim->waitForDatagrams(1));
+    socket.Close();
+
+    const QList<QJsonObject> log = m_sim->receivedDatagrams();
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(log[0].value(QStringLiteral("to")).toString(), GatewayIp);
+    const QByteArray sent = m_sim->receivedBytes().value(0);
+    QCOMPARE(sent.size(), Telegram::SetupRecordSize);
+    QCOMPARE(sent.left(16).toHex(), QByteArray("000000c60103429c1e0012c600ffffff"));
+    QCOMPARE(sent.mid(17, 10).toHex(), QByteArray("0050c24a000a01000100"));
+    QCOMPARE(sent.mid(63, 8).toHex(), QByteArray("00e1000007020101"));
+    QCOMPARE(quint8(sent[16]), SetupChecksum(sent));
+    const std::optional<SetupRecord> fields = DecodeSetupRecord(sent);
+    QVERIFY(fields);
+    QCOMPARE(fields->digest, password.isEmpty() ? 0u : PasswordDigest(sent, password));
+
+    // Read back: the gateway keeps what it was sent.
+    const int row = addDiscoveredRow();
+    QVERIFY(readRow(row) < 900);
+    const GatewayList &list = m_owner->gatewayList();
+    QCOMPARE(list.rowStatus(row), int(status));
+    QCOMPARE(list.cellText(row, GatewayList::ModeColumn), QStringLiteral("UDP Passive"));
+    QCOMPARE(list.cellText(row, GatewayList::PortColumn), QStringLiteral("40002"));
+    QCOMPARE(list.cellText(row, GatewayList::RemoteIpColumn), QStringLiteral("198.18.0.30"));
+    QCOMPARE(list.cellText(row, GatewayList::IpMaskColumn), QStringLiteral("255.255.255.0"));
+    QCOMPARE(list.cellText(row, GatewayList::BaudRateColumn), QStringLiteral("57600"));
+}
+
+void TestGatewaySocketSim::identityWrite()
+{
+    startSimulator({gatewayWith({})});
+    EditorContents editor;
+    editor.oemTypeText = QStringLiteral("00 02 00 01 (Vantor EnOcean Gateway)");
+    m_owner->setEditorContents(editor);
+
+    GatewaySocket socket(*m_owner);
+    QVERIFY(socket.SendWriteIdentity(GatewayIp));
+    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::WriteIdentity);
+    QVERIFY(m_sim->waitForDatagrams(1));
+    socket.Close();
+
+    const QByteArray company("Orvano Geraetebau- und Netzwerksysteme GmbH");
+    const QByteArray golden = QByteArray::fromHex("000000c501000200") + company
+        + QByteArray(Telegram::IdentityRecordSize - 8 - company.size(), '\0');
+    QCOMPARE(received(1), QStringList{GatewayIp + QLatin1Char(' ') + QString::fromLatin1(golden.toHex())});
+}
+
+QTEST_GUILESS_MAIN(TestGatewaySocketSim)
+#include "TestGatewaySocketSim.moc"
