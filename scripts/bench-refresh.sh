@@ -8,6 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
 bench=$build/bench/refresh/bench_refresh
 [ -x "$bench" ] || { echo "bench-refresh.sh: $bench not built (cmake --build $build --target bench_refresh)" >&2; exit 2; }
-export QT_QPA_PLATFORM=offscreen
-export XDG_CONFIG_HOME=${XDG_CONFIG_HOME:-$(mktemp -d)}
-exec "$here/vlan.sh" -- "$bench"
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$config
+"$here/vlan.sh" -- "$bench"

@@ -35,11 +35,12 @@ mkdir -p "$corpus" "$findings"
 "$build/tests/fuzz/protocol_fuzz_seeds" "$seeds"
 
 # The fuzzer stops itself after -max_total_time; the outer timeout only
-# guards against a hang in its own shutdown.
+# guards against a hang in its own shutdown. The longest telegram has 130
+# bytes: 256 leaves room for oversized datagrams and long texts.
 status=0
 timeout --kill-after=30 $((seconds + 120)) \
     "$build/tests/fuzz/protocol_fuzzer" \
-    -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=2048 \
+    -max_total_time="$seconds" -max_len=256 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$@" \
     "$corpus" "$seeds" || status=$?
 if ((status != 0)); then

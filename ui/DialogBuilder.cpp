@@ -39,11 +39,13 @@ QPushButton *makeButton(const TemplateControl &spec, QWidget *parent, int pixelH
     return button;
 }
 
-QLabel *makeLabel(const TemplateControl &spec, QWidget *parent)
+QLabel *makeLabel(const TemplateControl &spec, QWidget *parent, int pixelHeight)
 {
     auto *label = new QLabel(spec.caption, parent);
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    // Only a label with room for a second line wraps; a one-line label whose
+    // text runs long grows instead (see fitLabel).
+    label->setWordWrap(pixelHeight >= 2 * label->fontMetrics().height());
     label->setAlignment(spec.alignment | Qt::AlignTop);
     if (spec.sunken) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -116,7 +118,7 @@ QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
     QWidget *widget = nullptr;
     switch (spec.kind) {
     case TemplateControl::Kind::Label:
-        widget = makeLabel(spec, dialog);
+        widget = makeLabel(spec, dialog, geometry.height());
         break;
     case TemplateControl::Kind::Button:
         widget = makeButton(spec, dialog, geometry.height());
@@ -163,6 +165,7 @@ QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
     }
     }
     widget->setGeometry(geometry);
+    widget->setProperty(TemplateGeometryProperty, geometry);
     return widget;
 }
 
@@ -178,9 +181,35 @@ void DialogBuilder::connectLabels(const DialogTemplate &dialogTemplate)
         if (QWidget *described = m_numbered.value(spec.describes))
             label->setProperty(DescribesProperty, QVariant::fromValue<QObject *>(described));
         syncAccessibleTexts(label);
+        fitLabel(label);
         if (spec.image >= 0 && spec.image < dialogTemplate.rowStatusNames.size())
             label->setAccessibleName(dialogTemplate.rowStatusNames.at(spec.image));
     }
+}
+
+void DialogBuilder::fitLabel(QWidget *widget)
+{
+    auto *label = qobject_cast<QLabel *>(widget);
+    const QRect place = widget ? widget->property(TemplateGeometryProperty).toRect() : QRect();
+    if (!label || label->wordWrap() || !label->pixmap().isNull() || place.isEmpty())
+        return;
+    // The layouts were drawn for a font whose letters run a little narrower
+    // than ours: a text that does not fit grows away from the edge it is
+    // aligned to, into the gap the layout leaves beside it.
+    QRect fitted = place;
+    const int frame = 2 * label->frameWidth();
+    const int overflow = label->fontMetrics().horizontalAdvance(label->text()) + frame - place.width();
+    if (overflow > 0) {
+        if (label->alignment() & Qt::AlignRight)
+            fitted.setLeft(place.left() - overflow);
+        else if (label->alignment() & Qt::AlignHCenter)
+            fitted.adjust(-(overflow + 1) / 2, 0, overflow / 2, 0);
+        else
+            fitted.setRight(place.right() + overflow);
+        if (QWidget *parent = label->parentWidget())
+            fitted = fitted.intersected(parent->rect());
+    }
+    label->setGeometry(fitted);
 }
 
 void DialogBuilder::syncAccessibleTexts(QWidget *widget)

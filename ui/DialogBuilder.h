@@ -17,6 +17,8 @@ public:
     static constexpr const char *ControlIdProperty = "controlId";
     // On a hint: the control it explains.
     static constexpr const char *DescribesProperty = "describesControl";
+    // The place in pixels the template gives a control.
+    static constexpr const char *TemplateGeometryProperty = "templateGeometry";
 
     // Sets the dialog's font and fixed size, then builds the controls.
     DialogBuilder(const DialogTemplate &dialogTemplate, QWidget *dialog);
@@ -32,6 +34,9 @@ public:
     // control with a hint beside it its accessible description from the
     // hint; call this after changing the text of a label or hint.
     static void syncAccessibleTexts(QWidget *label);
+    // Gives a one-line label the width its text needs, keeping the edge its
+    // text is aligned to; call this after changing the label's text.
+    static void fitLabel(QWidget *label);
 
 private:
     QWidget *create(const TemplateControl &spec, QWidget *dialog);

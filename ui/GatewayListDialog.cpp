@@ -398,6 +398,7 @@ void GatewayListDialog::setLabelText(int id, const QString &text)
     if (QLabel *target = label(id)) {
         target->setText(text);
         DialogBuilder::syncAccessibleTexts(target);
+        DialogBuilder::fitLabel(target);
     }
 }
 

@@ -117,6 +117,7 @@ class TestSimulatorLan : public QObject
 private slots:
     void initTestCase();
     void cleanup();
+    void discoveryOneReplyPerGateway_data();
     void discoveryOneReplyPerGateway();
     void unicastHandledOnceByItsGateway();
     void identityWrite();
@@ -146,15 +147,24 @@ void TestSimulatorLan::cleanup()
     QVERIFY(m_sim.stop());
 }
 
+void TestSimulatorLan::discoveryOneReplyPerGateway_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::newRow("subnet broadcast") << "198.18.0.255";
+    QTest::newRow("limited broadcast") << "255.255.255.255";
+}
+
 void TestSimulatorLan::discoveryOneReplyPerGateway()
 {
+    QFETCH(QString, destination);
     QVERIFY2(m_sim.start(SimulatorProcess::config(
                  {gateway(10), withFaults(gateway(11), {{QStringLiteral("discoveryReplies"), 2}}),
                   gateway(12, 0x00030002)})),
              qPrintable(m_sim.errorString()));
     Requester tool;
     QVERIFY(tool.isBound());
-    const QList<Received> replies = tool.exchange(request(Telegram::DiscoveryRequest), LanBroadcast, 4);
+    const QList<Received> replies =
+        tool.exchange(request(Telegram::DiscoveryRequest), QHostAddress(destination), 4);
     QMap<QString, int> perGateway;
     for (const Received &r : replies) {
         const auto reply = AcceptDiscoveryReply(r.bytes);

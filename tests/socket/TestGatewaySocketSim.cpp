@@ -1,54 +1,23 @@
-// GatewaySocket against simulated gateways on the virtual LAN: the tool's
-// namespace has 198.18.0.1/24, the gateways live at 198.18.0.10 and up. The
-// simulator's log shows exactly what reached the gateways.
+// GatewaySocket's requests to one gateway against the simulator on the
+// virtual LAN: the read chain and the three writes. The simulator's log shows
+// exactly what reached the gateway.
 
-#include "BroadcastDestinations.h"
 #include "FakeGatewaySocketOwner.h"
 #include "GatewaySocket.h"
 #include "ReplyWait.h"
-#include "SimulatorProcess.h"
+#include "SimGateways.h"
 #include "SocketOptions.h"
 #include "StringTable.h"
-#include "Telegrams.h"
 
-#include <QJsonArray>
 #include <QTest>
 
 #include <memory>
 
+using namespace SimGateways;
+
 namespace {
-
-const QString GatewayIp = QStringLiteral("198.18.0.10");
-const QString SecondGatewayIp = QStringLiteral("198.18.0.11");
-const QString GatewayMac = QStringLiteral("00-50-C2-4A-00-0A");
-constexpr quint32 KnxType = 0x00010001;
-const QString KnxName = QStringLiteral("PLN KNX IP Gateway");
 const QString Kept = QStringLiteral("kept");
-
-// The default gateway of SimulatorProcess with `changes` applied; the nested
-// "setup" and "faults" objects are merged, not replaced.
-QJsonObject gatewayWith(const QJsonObject &changes, const QString &ip = GatewayIp,
-                        const QString &mac = GatewayMac)
-{
-    QJsonObject gateway = SimulatorProcess::gateway(ip, mac, KnxType);
-    for (auto it = changes.begin(); it != changes.end(); ++it) {
-        if (it.value().isObject() && gateway.value(it.key()).isObject()) {
-            QJsonObject merged = gateway.value(it.key()).toObject();
-            const QJsonObject inner = it.value().toObject();
-            for (auto in = inner.begin(); in != inner.end(); ++in)
-                merged.insert(in.key(), in.value());
-            gateway.insert(it.key(), merged);
-        } else {
-            gateway.insert(it.key(), it.value());
-        }
-    }
-    return gateway;
 }
-
-QJsonObject setupWith(const QJsonObject &setup) { return {{QStringLiteral("setup"), setup}}; }
-QJsonObject faultsWith(const QJsonObject &faults) { return {{QStringLiteral("faults"), faults}}; }
-
-} // namespace
 
 class TestGatewaySocketSim : public QObject
 {
@@ -65,9 +34,6 @@ private slots:
     void rejectedSetupReply();
     void rejectedIdentityReply_data();
     void rejectedIdentityReply();
-    void discovery_data();
-    void discovery();
-    void ipSetup();
     void networkWriteChain();
     void setupWrite_data();
     void setupWrite();
@@ -79,8 +45,6 @@ private:
     int addDiscoveredRow(const QString &ip = GatewayIp, const QString &mac = GatewayMac);
     // One row's read, as the main window runs it; returns the wait's length.
     qint64 readRow(int row);
-    // "<to> <hex>" of every datagram the gateways received; all must come
-    // from the tool's port.
     QStringList received(int atLeast);
 
     std::unique_ptr<FakeGatewaySocketOwner> m_owner;
@@ -136,15 +100,7 @@ qint64 TestGatewaySocketSim::readRow(int row)
 
 QStringList TestGatewaySocketSim::received(int atLeast)
 {
-    m_sim->waitForDatagrams(atLeast, 2000);
-    QStringList entries;
-    for (const QJsonObject &entry : m_sim->receivedDatagrams()) {
-        if (entry.value(QStringLiteral("fromPort")).toInt() != Telegram::Port)
-            entries += QStringLiteral("from port %1").arg(entry.value(QStringLiteral("fromPort")).toInt());
-        entries += entry.value(QStringLiteral("to")).toString() + QLatin1Char(' ')
-            + entry.value(QStringLiteral("hex")).toString();
-    }
-    return entries;
+    return receivedTelegrams(*m_sim, atLeast);
 }
 
 void TestGatewaySocketSim::readChain_data()
@@ -323,80 +279,6 @@ void TestGatewaySocketSim::rejectedIdentityReply()
     QCOMPARE(m_owner->completions(), 0);
     // No network request follows.
     QCOMPARE(received(1), QStringList{GatewayIp + QStringLiteral(" 000000e5")});
-}
-
-void TestGatewaySocketSim::discovery_data()
-{
-    QTest::addColumn<QString>("configured");
-    QTest::addColumn<bool>("toAdapters");
-    QTest::addColumn<int>("secondGatewayReplies");
-
-    QTest::newRow("configured directed broadcast") << QStringLiteral("198.18.0.255") << false << 1;
-    QTest::newRow("default: every adapter") << QStringLiteral("255.255.255.255") << true << 1;
-    QTest::newRow("no address: every adapter") << QStringLiteral("gateways") << true << 1;
-    QTest::newRow("a gateway answering twice") << QStringLiteral("198.18.0.255") << false << 2;
-}
-
-void TestGatewaySocketSim::discovery()
-{
-    QFETCH(QString, configured);
-    QFETCH(bool, toAdapters);
-    QFETCH(int, secondGatewayReplies);
-    const QString secondMac = QStringLiteral("00-50-C2-4A-00-0B");
-    startSimulator({gatewayWith({{QStringLiteral("firmware"), QStringLiteral("1.23")}}),
-                    gatewayWith({{QStringLiteral("firmware"), QStringLiteral("2.A")},
-                                 {QStringLiteral("faults"),
-                                  QJsonObject{{QStringLiteral("discoveryReplies"), secondGatewayReplies}}}},
-                                SecondGatewayIp, secondMac)});
-
-    const QStringList adapters = BuildAdapterBroadcastList();
-    const int toolAdapters = qEnvironmentVariable("GWLAN_TOOL_ADDRESSES").split(QLatin1Char(',')).size();
-    QCOMPARE(adapters.size(), toolAdapters);
-    // A configured address that is used must keep the adapter list unused;
-    // this list would show up in the log as a request to the second gateway.
-    const QStringList adapterList = toAdapters ? adapters : QStringList{SecondGatewayIp};
-    const int requests = toAdapters ? int(adapters.size()) : 1;
-
-    GatewaySocket socket(*m_owner);
-    QVERIFY(socket.SendDiscover(configured, adapterList));
-    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::Discover);
-    QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(true));
-    QVERIFY(waitForReplies(*m_owner, 1000) >= 1000);
-    socket.Close();
-
-    QCOMPARE(received(requests), QStringList(requests, QStringLiteral("broadcast 000000f6")));
-    // Every reply is a row of its own, in arrival order; the tool's own
-    // request, looped back to its socket, is none.
-    QStringList rows;
-    const GatewayList &list = m_owner->gatewayList();
-    for (int row = 0; row < list.count(); ++row) {
-        QCOMPARE(list.cellText(row, GatewayList::TypeColumn), QStringLiteral("???"));
-        QCOMPARE(list.rowStatus(row), int(RowStatus::Discovered));
-        rows += QStringList{list.cellText(row, 1), list.cellText(row, 2), list.cellText(row, 7)}.join(u' ');
-    }
-    rows.sort();
-    QStringList expected;
-    for (int i = 0; i < requests; ++i) {
-        expected += QStringList{GatewayIp, GatewayMac, QStringLiteral("1.23")}.join(u' ');
-        for (int j = 0; j < secondGatewayReplies; ++j)
-            expected += QStringList{SecondGatewayIp, secondMac, QStringLiteral("2.A")}.join(u' ');
-    }
-    expected.sort();
-    QCOMPARE(rows, expected);
-    QCOMPARE(m_owner->completions(), 0);
-}
-
-void TestGatewaySocketSim::ipSetup()
-{
-    startSimulator({gatewayWith({})});
-    GatewaySocket socket(*m_owner);
-    socket.setNewAddress(ParseDottedAddress(QStringLiteral("198.18.0.20")));
-    socket.setMacTail(0x000A);
-    QVERIFY(socket.SendIpSetup(QStringLiteral("198.18.0.255"), {SecondGatewayIp}));
-    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::IpSetup);
-    QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(true));
-    QCOMPARE(received(1), QStringList{QStringLiteral("broadcast 000000fc49502d53455455500000000ac6120014")});
-    socket.Close();
 }
 
 void TestGatewaySocketSim::networkWriteChain()
