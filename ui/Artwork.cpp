@@ -60,24 +60,22 @@ void drawCross(QPainter &p, const QRectF &r)
     p.drawLine(r.topRight(), r.bottomLeft());
 }
 
-void drawKey(QPainter &p, const QPointF &bowCentre, qreal size, const QColor &color)
+// A key lying flat: round bow on the left, shaft with two teeth to the right.
+void drawKey(QPainter &p, const QRectF &r, const QColor &color)
 {
-    const QPointF tip = bowCentre + QPointF(size * 1.1, size * 1.1);
-    p.setPen(pen(Outline, size * 0.12));
+    const qreal h = r.height();
+    const QPointF bow(r.left() + h * 0.5, r.center().y());
+    p.setPen(pen(Outline, h * 0.1));
     p.setBrush(color);
-    QPainterPath shaft;
-    const qreal w = size * 0.16;
-    shaft.moveTo(bowCentre + QPointF(w, -w));
-    shaft.lineTo(tip + QPointF(w, -w));
-    shaft.lineTo(tip + QPointF(-w, w));
-    shaft.lineTo(bowCentre + QPointF(-w, w));
-    shaft.closeSubpath();
-    p.drawPath(shaft);
-    const QPointF bit = bowCentre + QPointF(size * 0.8, size * 0.8);
-    p.drawRect(QRectF(bit.x(), bit.y(), size * 0.3, size * 0.3));
-    p.drawEllipse(bowCentre, size * 0.42, size * 0.42);
+    QPainterPath key;
+    key.addRect(QRectF(bow.x(), r.center().y() - h * 0.14, r.right() - bow.x(), h * 0.28));
+    key.addRect(QRectF(r.right() - h * 0.45, r.center().y(), h * 0.2, h * 0.42));
+    key.addRect(QRectF(r.right() - h * 0.95, r.center().y(), h * 0.2, h * 0.34));
+    key.addEllipse(bow, h * 0.48, h * 0.48);
+    key.setFillRule(Qt::WindingFill);
+    p.drawPath(key.simplified());
     p.setBrush(Qt::white);
-    p.drawEllipse(bowCentre, size * 0.14, size * 0.14);
+    p.drawEllipse(bow, h * 0.16, h * 0.16);
 }
 
 void drawWarning(QPainter &p, const QRectF &r)
@@ -169,29 +167,29 @@ void drawLetterR(QPainter &p)
 
 void drawStatus(QPainter &p, int status)
 {
-    const QRectF device(1, 9, 26, 14);
+    const QRectF device(1, 3, 30, 17);
     switch (RowStatus(status)) {
     case RowStatus::Discovered:
-        drawMagnifier(p, QPointF(12, 12), 8);
+        drawMagnifier(p, QPointF(12, 12), 9);
         break;
     case RowStatus::UnknownType:
         drawDevice(p, device);
-        drawCross(p, QRectF(5, 4, 22, 24));
+        drawCross(p, QRectF(3, 2, 26, 28));
         break;
     case RowStatus::NoPassword:
-        drawDevice(p, device);
+        drawDevice(p, QRectF(1, 7, 30, 18));
         break;
     case RowStatus::WrongPassword:
         drawDevice(p, device);
-        drawKey(p, QPointF(18, 15), 10, Red);
+        drawKey(p, QRectF(7, 20, 25, 11), Red);
         break;
     case RowStatus::PasswordOk:
         drawDevice(p, device);
-        drawKey(p, QPointF(18, 15), 10, Green);
+        drawKey(p, QRectF(7, 20, 25, 11), Green);
         break;
     case RowStatus::CorruptContent:
         drawDevice(p, device);
-        drawWarning(p, QRectF(14, 13, 17, 17));
+        drawWarning(p, QRectF(12, 11, 20, 20));
         break;
     }
 }
@@ -218,7 +216,7 @@ bool drawIcon(QPainter &p, int number)
         drawFloppy(p);
         return true;
     case 139:
-        drawKey(p, QPointF(10, 10), 16, Gold);
+        drawKey(p, QRectF(2, 9, 28, 14), Gold);
         return true;
     case 150:
         drawRadioMast(p);

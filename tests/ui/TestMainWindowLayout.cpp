@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QSet>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -161,6 +162,46 @@ private slots:
         // 6 x 13 pixel base units: x * 6 / 4, y * 13 / 8.
         const DialogUnits units(6, 13);
         QCOMPARE(widget->geometry(), units.toPixels(dialogUnits));
+    }
+
+    void labelsShowTheirWholeTextWithoutOverlapping_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << int(UiLanguage::English);
+        QTest::newRow("German") << int(UiLanguage::German);
+    }
+    void labelsShowTheirWholeTextWithoutOverlapping()
+    {
+        QFETCH(int, language);
+        const auto window = makeWindow(0, UiLanguage(language));
+        window->setProtectionFlag(1);
+        window->UpdatePasswordStatus();
+        QList<QWidget *> controls;
+        for (QWidget *widget : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const bool container = qobject_cast<QFrame *>(widget) && !qobject_cast<QLabel *>(widget);
+            if (!container && widget->property(DialogBuilder::ControlIdProperty).isValid())
+                controls.append(widget);
+        }
+        for (QWidget *widget : std::as_const(controls)) {
+            auto *label = qobject_cast<QLabel *>(widget);
+            if (!label || label->wordWrap() || label->text().isEmpty())
+                continue;
+            const QRect place = label->property(DialogBuilder::TemplateGeometryProperty).toRect();
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->objectName()));
+            // The edge the text is aligned to stays where the layout put it.
+            if (label->alignment() & Qt::AlignRight)
+                QCOMPARE(label->geometry().right(), place.right());
+            else if (label->alignment() & Qt::AlignLeft)
+                QCOMPARE(label->geometry().left(), place.left());
+            for (QWidget *other : std::as_const(controls)) {
+                const QSet<QString> statusPair{u"statusLineLabel"_s, u"waitProgressBar"_s};
+                if (other == widget || (statusPair.contains(widget->objectName()) && statusPair.contains(other->objectName())))
+                    continue;
+                QVERIFY2(!label->geometry().intersects(other->geometry()),
+                         qPrintable(label->objectName() + u" overlaps "_s + other->objectName()));
+            }
+        }
     }
 
     void captionsInBothLanguages_data()
