@@ -48,7 +48,7 @@ cmake_args=(-S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGWCFG
 if ((sanitize)); then
   cmake_args+=(-DGWCFG_SANITIZE=ON)
   # Stop at the first finding, and make every finding fail the test.
-  export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}"
+  export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1}"
   export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:abort_on_error=1:print_stacktrace=1}"
   if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$root/scripts/lsan.supp" ]; then
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"

@@ -118,6 +118,26 @@ private slots:
         QCOMPARE(layout->rowStatusNames.size(), RowStatusCount);
     }
 
+    void everyControlIsNamedAfterItsPurposeAndClass()
+    {
+        const auto window = makeWindow(0);
+        int numbered = 0;
+        for (QWidget *widget : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QVariant id = widget->property(DialogBuilder::ControlIdProperty);
+            if (!id.isValid())
+                continue;
+            const QString className = QString::fromLatin1(widget->metaObject()->className()).mid(1);
+            QVERIFY2(widget->objectName().endsWith(className) && widget->objectName().size() > className.size(),
+                     qPrintable(widget->objectName()));
+            if (id.toInt() != -1) {
+                QCOMPARE(window->control(id.toInt()), widget);
+                ++numbered;
+            }
+        }
+        QCOMPARE(numbered, 39);
+        QCOMPARE(window->control(4711), nullptr);
+    }
+
     void missingTemplateIsReported()
     {
         QString error;
