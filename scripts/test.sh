@@ -8,6 +8,7 @@
 #   options: --build-dir DIR   another build folder
 #            --no-setup        do not check or install packages
 #            --no-netns        skip the tests that need root and namespaces
+#            --bench           also run the benchmarks (label "bench"; slow, not tests)
 #            -- ARGS...        further arguments for ctest (e.g. -R app_)
 set -euo pipefail
 
@@ -15,6 +16,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sanitize=0
 setup=1
 netns=1
+bench=0
 build_dir=""
 ctest_args=()
 
@@ -24,8 +26,9 @@ while (($#)); do
     --build-dir) build_dir="${2:?--build-dir needs a folder}"; shift ;;
     --no-setup) setup=0 ;;
     --no-netns) netns=0 ;;
+    --bench) bench=1 ;;
     --) shift; ctest_args+=("$@"); break ;;
-    -h|--help) sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "test.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -57,8 +60,12 @@ else
   cmake_args+=(-DGWCFG_SANITIZE=OFF)
 fi
 
-if ((!netns)); then
-  ctest_args=(-LE netns "${ctest_args[@]}")
+# ctest honours one exclusion pattern, so the excluded labels are joined.
+excluded=()
+((bench)) || excluded+=(bench)
+((netns)) || excluded+=(netns)
+if ((${#excluded[@]})); then
+  ctest_args=(-LE "^($(IFS='|'; echo "${excluded[*]}"))\$" "${ctest_args[@]}")
 fi
 
 cmake "${cmake_args[@]}"
