@@ -27,29 +27,29 @@ QFont dialogFont(const DialogTemplate &dialogTemplate)
 // opened list.
 constexpr int ComboFieldHeight = 13;
 
-QPushButton *makeButton(const TemplateControl &spec, QWidget *parent, int pixelHeight)
+QPushButton *makeButton(const TemplateControl &entry, QWidget *parent, int pixelHeight)
 {
-    auto *button = new QPushButton(spec.caption, parent);
+    auto *button = new QPushButton(entry.caption, parent);
     button->setAutoDefault(true);
-    button->setDefault(spec.isDefault);
-    if (spec.icon != 0) {
-        button->setIcon(Artwork::icon(spec.icon));
+    button->setDefault(entry.isDefault);
+    if (entry.icon != 0) {
+        button->setIcon(Artwork::icon(entry.icon));
         button->setIconSize(pixelHeight >= 34 ? QSize(32, 32) : QSize(16, 16));
     }
     return button;
 }
 
-QLabel *makeLabel(const TemplateControl &spec, QWidget *parent, int pixelHeight)
+QLabel *makeLabel(const TemplateControl &entry, QWidget *parent, int pixelHeight)
 {
-    auto *label = new QLabel(spec.caption, parent);
+    auto *label = new QLabel(entry.caption, parent);
     label->setTextFormat(Qt::PlainText);
     // Only a label with room for a second line wraps; a one-line label whose
     // text runs long grows instead (see fitLabel).
     label->setWordWrap(pixelHeight >= 2 * label->fontMetrics().height());
-    label->setAlignment(spec.alignment | Qt::AlignTop);
-    if (spec.sunken) {
+    label->setAlignment(entry.alignment | Qt::AlignTop);
+    if (entry.sunken) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(spec.alignment | Qt::AlignVCenter);
+        label->setAlignment(entry.alignment | Qt::AlignVCenter);
     }
     return label;
 }
@@ -96,32 +96,32 @@ DialogBuilder::DialogBuilder(const DialogTemplate &dialogTemplate, QWidget *dial
 {
     dialog->setFont(dialogFont(dialogTemplate));
     dialog->setFixedSize(m_units.toPixels(dialogTemplate.size));
-    for (const TemplateControl &spec : dialogTemplate.controls) {
-        QWidget *widget = create(spec, dialog);
-        widget->setObjectName(spec.name);
-        widget->setProperty(ControlIdProperty, spec.id);
-        if (!spec.accessibleName.isEmpty())
-            widget->setAccessibleName(spec.accessibleName);
-        widget->setFocusPolicy(spec.tabStop ? Qt::StrongFocus : Qt::NoFocus);
-        widget->setVisible(!spec.hidden);
+    for (const TemplateControl &entry : dialogTemplate.controls) {
+        QWidget *widget = create(entry, dialog);
+        widget->setObjectName(entry.name);
+        widget->setProperty(ControlIdProperty, entry.id);
+        if (!entry.accessibleName.isEmpty())
+            widget->setAccessibleName(entry.accessibleName);
+        widget->setFocusPolicy(entry.tabStop ? Qt::StrongFocus : Qt::NoFocus);
+        widget->setVisible(!entry.hidden);
         m_all.append(widget);
-        if (spec.id != -1)
-            m_numbered.insert(spec.id, widget);
+        if (entry.id != -1)
+            m_numbered.insert(entry.id, widget);
     }
     connectLabels(dialogTemplate);
     chainTabOrder(dialogTemplate);
 }
 
-QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
+QWidget *DialogBuilder::create(const TemplateControl &entry, QWidget *dialog)
 {
-    QRect geometry = m_units.toPixels(spec.rect);
+    QRect geometry = m_units.toPixels(entry.rect);
     QWidget *widget = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case TemplateControl::Kind::Label:
-        widget = makeLabel(spec, dialog, geometry.height());
+        widget = makeLabel(entry, dialog, geometry.height());
         break;
     case TemplateControl::Kind::Button:
-        widget = makeButton(spec, dialog, geometry.height());
+        widget = makeButton(entry, dialog, geometry.height());
         break;
     case TemplateControl::Kind::Edit:
         widget = new QLineEdit(dialog);
@@ -134,7 +134,7 @@ QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
         break;
     }
     case TemplateControl::Kind::Check:
-        widget = new QCheckBox(spec.caption, dialog);
+        widget = new QCheckBox(entry.caption, dialog);
         break;
     case TemplateControl::Kind::List:
         widget = makeList(dialog);
@@ -157,7 +157,7 @@ QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
         break;
     case TemplateControl::Kind::Image: {
         auto *image = new QLabel(dialog);
-        image->setPixmap(Artwork::statusImage(spec.image, Artwork::LegendImageSize));
+        image->setPixmap(Artwork::statusImage(entry.image, Artwork::LegendImageSize));
         // A picture static takes the size of its bitmap.
         geometry.setSize(Artwork::LegendImageSize);
         widget = image;
@@ -172,18 +172,18 @@ QWidget *DialogBuilder::create(const TemplateControl &spec, QWidget *dialog)
 void DialogBuilder::connectLabels(const DialogTemplate &dialogTemplate)
 {
     for (int i = 0; i < dialogTemplate.controls.size(); ++i) {
-        const TemplateControl &spec = dialogTemplate.controls.at(i);
+        const TemplateControl &entry = dialogTemplate.controls.at(i);
         auto *label = qobject_cast<QLabel *>(m_all.at(i));
         if (!label)
             continue;
-        if (QWidget *buddy = m_numbered.value(spec.buddy))
+        if (QWidget *buddy = m_numbered.value(entry.buddy))
             label->setBuddy(buddy);
-        if (QWidget *described = m_numbered.value(spec.describes))
+        if (QWidget *described = m_numbered.value(entry.describes))
             label->setProperty(DescribesProperty, QVariant::fromValue<QObject *>(described));
         syncAccessibleTexts(label);
         fitLabel(label);
-        if (spec.image >= 0 && spec.image < dialogTemplate.rowStatusNames.size())
-            label->setAccessibleName(dialogTemplate.rowStatusNames.at(spec.image));
+        if (entry.image >= 0 && entry.image < dialogTemplate.rowStatusNames.size())
+            label->setAccessibleName(dialogTemplate.rowStatusNames.at(entry.image));
     }
 }
 

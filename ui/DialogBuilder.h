@@ -39,7 +39,7 @@ public:
     static void fitLabel(QWidget *label);
 
 private:
-    QWidget *create(const TemplateControl &spec, QWidget *dialog);
+    QWidget *create(const TemplateControl &entry, QWidget *dialog);
     void connectLabels(const DialogTemplate &dialogTemplate);
     void chainTabOrder(const DialogTemplate &dialogTemplate);
 
