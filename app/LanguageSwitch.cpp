@@ -14,30 +14,7 @@ constexpr quint16 PrimaryLanguageGerman = 0x07;
 
 std::optional<qint64> LanguageSwitch::readNumber(const QVariant &value)
 {
-    bool ok = false;
-    qint64 number = 0;
-    switch (value.metaType().id()) {
-    case QMetaType::QString:
-    case QMetaType::QByteArray: {
-        const QString text = value.toString().trimmed();
-        if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-            number = text.mid(2).toLongLong(&ok, 16);
-        else
-            number = text.toLongLong(&ok, 10);
-        break;
-    }
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        number = value.toLongLong(&ok);
-        break;
-    default:
-        break;
-    }
-    if (!ok)
-        return std::nullopt;
-    return number;
+    return UserStore::readNumber(value, UserStore::NumberText::DecimalOrHex);
 }
 
 std::optional<quint16> LanguageSwitch::languageId(std::optional<qint64> language, std::optional<qint64> subLanguage)

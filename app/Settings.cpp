@@ -19,25 +19,10 @@ const QString BroadcastKey = QStringLiteral("Settings/Broadcast");
 // when it cannot be read as a 32-bit signed number.
 std::optional<int> readInt(const QVariant &value)
 {
-    bool ok = false;
-    qlonglong number = 0;
-    switch (value.metaType().id()) {
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-        number = value.toString().trimmed().toLongLong(&ok);
-        break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        number = value.toLongLong(&ok);
-        break;
-    default:
-        break;
-    }
-    if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+    const auto number = UserStore::readNumber(value, UserStore::NumberText::Decimal);
+    if (!number || *number < std::numeric_limits<int>::min() || *number > std::numeric_limits<int>::max())
         return std::nullopt;
-    return int(number);
+    return int(*number);
 }
 
 // Texts are taken as stored; only a value that is no text at all (an INI

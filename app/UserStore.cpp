@@ -4,9 +4,32 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+
+std::unique_ptr<QSettings> UserStore::open(const QString &organisation, const QString &application)
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organisation, application);
+}
+
+QString UserStore::location(const QString &organisation, const QString &application)
+{
+    return QLatin1String("HKEY_CURRENT_USER\\Software\\") + organisation + u'\\' + application;
+}
+
+bool UserStore::prepareForWrite(const QString &, const QString &)
+{
+    return true;
+}
+
+bool UserStore::restrictToOwner(const QString &, const QString &)
+{
+    return true;
+}
+
+#else
+
 namespace {
 
-#ifndef Q_OS_WIN
 constexpr QFile::Permissions OwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions OwnerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 
@@ -19,35 +42,21 @@ QString filePath(const QString &organisation, const QString &application)
 {
     return folderPath(organisation) + u'/' + application + QLatin1String(".ini");
 }
-#endif
 
 } // namespace
 
 std::unique_ptr<QSettings> UserStore::open(const QString &organisation, const QString &application)
 {
-#ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organisation, application);
-#else
     return std::make_unique<QSettings>(filePath(organisation, application), QSettings::IniFormat);
-#endif
 }
 
 QString UserStore::location(const QString &organisation, const QString &application)
 {
-#ifdef Q_OS_WIN
-    return QLatin1String("HKEY_CURRENT_USER\\Software\\") + organisation + u'\\' + application;
-#else
     return filePath(organisation, application);
-#endif
 }
 
 bool UserStore::prepareForWrite(const QString &organisation, const QString &application)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(organisation)
-    Q_UNUSED(application)
-    return true;
-#else
     const QString folder = folderPath(organisation);
     const QString parent = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (!QDir().mkpath(parent))
@@ -62,16 +71,39 @@ bool UserStore::prepareForWrite(const QString &organisation, const QString &appl
         return false;
     const QString file = filePath(organisation, application);
     return !QFile::exists(file) || QFile::setPermissions(file, OwnerOnlyFile);
-#endif
 }
 
 bool UserStore::restrictToOwner(const QString &organisation, const QString &application)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(organisation)
-    Q_UNUSED(application)
-    return true;
-#else
     return QFile::setPermissions(filePath(organisation, application), OwnerOnlyFile);
+}
+
 #endif
+
+std::optional<qint64> UserStore::readNumber(const QVariant &value, NumberText form)
+{
+    bool ok = false;
+    qint64 number = 0;
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray: {
+        const QString text = value.toString().trimmed();
+        if (form == NumberText::DecimalOrHex && text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            number = text.mid(2).toLongLong(&ok, 16);
+        else
+            number = text.toLongLong(&ok, 10);
+        break;
+    }
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        number = value.toLongLong(&ok);
+        break;
+    default:
+        break;
+    }
+    if (!ok)
+        return std::nullopt;
+    return number;
 }

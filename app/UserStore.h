@@ -2,8 +2,10 @@
 
 #include <QSettings>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
+#include <optional>
 
 // Where per-user values live on this platform. On Windows that is the registry,
 // HKEY_CURRENT_USER\Software\<organisation>\<application>; elsewhere an INI
@@ -23,5 +25,14 @@ QString location(const QString &organisation, const QString &application);
 // A no-op on Windows, where the per-user registry hive is private already.
 bool prepareForWrite(const QString &organisation, const QString &application);
 bool restrictToOwner(const QString &organisation, const QString &application);
+
+// How a stored number may be written as text: an INI file only holds text,
+// the registry holds a DWORD, so both forms reach the readers.
+enum class NumberText { Decimal, DecimalOrHex };
+
+// A stored value read as a whole number: its trimmed text (decimal, or also
+// "0x" hexadecimal when `form` allows it) or the number itself; nothing when
+// it is neither or does not read as one.
+std::optional<qint64> readNumber(const QVariant &value, NumberText form);
 
 } // namespace UserStore

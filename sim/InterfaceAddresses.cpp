@@ -12,7 +12,9 @@ namespace {
 
 constexpr int IpCommandTimeoutMs = 15000;
 
-QString ipProgram()
+} // namespace
+
+QString InterfaceAddresses::ipProgram()
 {
     QString path = QStandardPaths::findExecutable(QStringLiteral("ip"));
     if (path.isEmpty())
@@ -20,8 +22,6 @@ QString ipProgram()
                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     return path;
 }
-
-} // namespace
 
 InterfaceAddresses::InterfaceAddresses(const QString &interfaceName, QObject *parent)
     : QObject(parent), m_interfaceName(interfaceName)

@@ -36,6 +36,10 @@ public:
     void remove(const QList<quint32> &addresses, Done done);
     void removeAllAdded(Done done) { remove(m_added, std::move(done)); }
 
+    // The iproute2 program `ip`, also where root's PATH alone finds it
+    // (/usr/sbin, /sbin); empty when it is not installed.
+    static QString ipProgram();
+
     // Input for `ip -batch`: one "address <verb> a.b.c.d/24 dev IF" line per address.
     static QByteArray batchScript(const QString &verb, const QList<quint32> &addresses,
                                   const QString &interfaceName);

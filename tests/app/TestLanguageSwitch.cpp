@@ -1,8 +1,7 @@
 #include "LanguageSwitch.h"
+#include "TemporaryConfigHome.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 
 namespace {
@@ -30,23 +29,13 @@ class TestLanguageSwitch : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_config;
-
-    void writeFile(const QString &relativePath, const QByteArray &content)
-    {
-        const QString path = m_config->path() + u'/' + relativePath;
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
+    std::unique_ptr<TemporaryConfigHome> m_config;
 
 private slots:
     void init()
     {
-        m_config = std::make_unique<QTemporaryDir>();
+        m_config = std::make_unique<TemporaryConfigHome>();
         QVERIFY(m_config->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     }
 
     void languageFromSwitch_data()
@@ -151,7 +140,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, expected);
         if (!file.isEmpty())
-            writeFile(file, content);
+            m_config->writeFile(file, content);
         QCOMPARE(encode(LanguageSwitch::readSwitch()), expected);
         // Reading never creates the switch.
         if (file.isEmpty())
@@ -160,7 +149,8 @@ private slots:
 
     void chooseLanguagePrefersSwitch()
     {
-        writeFile(QStringLiteral("Orvano GmbH/OrvanoLanguageSwitch.ini"), "[General]\nLanguage=7\nSubLanguage=1\n");
+        m_config->writeFile(QStringLiteral("Orvano GmbH/OrvanoLanguageSwitch.ini"),
+                            "[General]\nLanguage=7\nSubLanguage=1\n");
         QCOMPARE(LanguageSwitch::chooseLanguage(), UiLanguage::German);
     }
 

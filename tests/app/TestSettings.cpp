@@ -1,9 +1,9 @@
 #include "Settings.h"
+#include "TemporaryConfigHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -18,31 +18,19 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_config;
-
-    QString configPath(const QString &relative) const { return m_config->path() + u'/' + relative; }
-
-    void writeFile(const QString &relative, const QByteArray &content)
-    {
-        const QString path = configPath(relative);
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
+    std::unique_ptr<TemporaryConfigHome> m_config;
 
 private slots:
     void init()
     {
-        m_config = std::make_unique<QTemporaryDir>();
+        m_config = std::make_unique<TemporaryConfigHome>();
         QVERIFY(m_config->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     }
 
     void location()
     {
         const Settings settings(2, QStringLiteral("ovipgwconfig"));
-        QCOMPARE(settings.location(), configPath(QStringLiteral("OVIPCFG0002/ovipgwconfig.ini")));
+        QCOMPARE(settings.location(), m_config->filePath(QStringLiteral("OVIPCFG0002/ovipgwconfig.ini")));
     }
 
     void firstStartGivesDefaultsAndWritesNothing()
@@ -87,7 +75,7 @@ private slots:
         QFETCH(int, flag);
         QFETCH(QString, password);
         QFETCH(QString, broadcast);
-        writeFile(QStringLiteral("OVIPCFG0001/pln-knx_ipconfig.ini"), ini);
+        m_config->writeFile(QStringLiteral("OVIPCFG0001/pln-knx_ipconfig.ini"), ini);
         const Settings settings(1, QStringLiteral("pln-knx_ipconfig"));
         QCOMPARE(settings.protectionFlag(), flag);
         QCOMPARE(settings.password(), password);
@@ -133,8 +121,8 @@ private slots:
         QCOMPARE(config.broadcastAddress(), QStringLiteral("255.255.255.255"));
         QVERIFY(config.setPassword(QStringLiteral("other")));
         QCOMPARE(admin.password(), QString());
-        QVERIFY(QFileInfo::exists(configPath(QStringLiteral("OVIPCFG0000/ovipgwadmin.ini"))));
-        QVERIFY(QFileInfo::exists(configPath(QStringLiteral("OVIPCFG0002/ovipgwconfig.ini"))));
+        QVERIFY(QFileInfo::exists(m_config->filePath(QStringLiteral("OVIPCFG0000/ovipgwadmin.ini"))));
+        QVERIFY(QFileInfo::exists(m_config->filePath(QStringLiteral("OVIPCFG0002/ovipgwconfig.ini"))));
     }
 
     void onlyOwnerCanReadThePassword()
@@ -150,8 +138,8 @@ private slots:
 
     void openPermissionsAreNarrowedOnWrite()
     {
-        writeFile(QStringLiteral("OVIPCFG0004/vzuipconfig.ini"), "[Settings]\nPW=old\n");
-        const QString folder = configPath(QStringLiteral("OVIPCFG0004"));
+        m_config->writeFile(QStringLiteral("OVIPCFG0004/vzuipconfig.ini"), "[Settings]\nPW=old\n");
+        const QString folder = m_config->filePath(QStringLiteral("OVIPCFG0004"));
         const QString file = folder + QStringLiteral("/vzuipconfig.ini");
         const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
             | QFile::ReadOther | QFile::ExeOther;
@@ -166,7 +154,8 @@ private slots:
 
     void writeToDamagedFileRepairsIt()
     {
-        writeFile(QStringLiteral("OVIPCFG0006/vserialgwconfig.ini"), "[Settings\n\x01garbage\n[Settings]\nUsePW=1\n");
+        m_config->writeFile(QStringLiteral("OVIPCFG0006/vserialgwconfig.ini"),
+                            "[Settings\n\x01garbage\n[Settings]\nUsePW=1\n");
         Settings settings(6, QStringLiteral("vserialgwconfig"));
         QVERIFY(settings.setBroadcastAddress(QStringLiteral("198.18.0.255")));
         QCOMPARE(settings.broadcastAddress(), QStringLiteral("198.18.0.255"));

@@ -1,6 +1,7 @@
 #include "GatewayConfigApp.h"
 #include "ProgramName.h"
 #include "StringTable.h"
+#include "TemporaryConfigHome.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +21,7 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TemporaryConfigHome> m_config;
 
     struct SeenMessage
     {
@@ -66,9 +67,8 @@ private:
 private slots:
     void init()
     {
-        m_config = std::make_unique<QTemporaryDir>();
+        m_config = std::make_unique<TemporaryConfigHome>();
         QVERIFY(m_config->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     }
 
     void cleanup() { StringTable::setCurrentLanguage(UiLanguage::English); }

@@ -2,6 +2,7 @@
 // the builders, and the address texts the tool meets in its list and editor.
 // Usage: protocol_fuzz_seeds DIRECTORY
 
+#include "SetupFields.h"
 #include "Telegrams.h"
 
 #include <QDir>
@@ -41,17 +42,8 @@ int main(int argc, char **argv)
     network.hostBits = 8;
     network.defaultGateway = {198, 18, 0, 1};
 
-    SetupWriteInput input;
-    input.portText = QStringLiteral("10001");
-    input.remoteAddressText = QStringLiteral("198.18.0.1");
-    input.allowedMaskText = QStringLiteral("255.255.255.0");
-    input.baudRateText = QStringLiteral("9600");
-    input.dataBitsText = QStringLiteral("8");
-    input.stopBitsText = QStringLiteral("1");
-    input.macText = QStringLiteral("0050C24A000A");
-    input.typeCode = 0x00010001;
-    input.passwordProtection = true;
-    input.password = QStringLiteral("Grüße€");
+    const SetupWriteInput input = SetupFields{0, "10001", "198.18.0.1", "255.255.255.0", "9600", "8", "1", 0, 0}
+                                      .writeInput("0050C24A000A", 0x00010001, true, QStringLiteral("Grüße€"));
     std::mt19937 generator;
     const QByteArray setupWrite = BuildSetupWrite(input, generator);
     SetupRecord setup = *DecodeSetupRecord(setupWrite);

@@ -1,3 +1,4 @@
+#include "SetupFields.h"
 #include "Telegrams.h"
 
 #include <QTest>
@@ -39,37 +40,14 @@ const QByteArray TcpClientWrite = QByteArray::fromHex(
 
 SetupWriteInput writeInput()
 {
-    SetupWriteInput input;
-    input.modeIndex = 0;
-    input.portText = QStringLiteral("10001");
-    input.remoteAddressText = QStringLiteral("192.168.1.20");
-    input.allowedMaskText = QStringLiteral("255.255.255.0");
-    input.baudRateText = QStringLiteral("9600");
-    input.dataBitsText = QStringLiteral("8");
-    input.stopBitsText = QStringLiteral("1");
-    input.parityIndex = 0;
-    input.flowControlIndex = 0;
-    input.macText = QStringLiteral("0050C24A000A");
-    input.typeCode = RowType;
-    input.passwordProtection = true;
-    input.password = Password;
-    return input;
+    return SetupFields{0, "10001", "192.168.1.20", "255.255.255.0", "9600", "8", "1", 0, 0}
+        .writeInput("0050C24A000A", RowType, true, Password);
 }
 
 SetupWriteInput tcpClientInput()
 {
-    SetupWriteInput input = writeInput();
-    input.modeIndex = 1;
-    input.portText = QStringLiteral("-1");
-    input.remoteAddressText = QStringLiteral("10.0.0.1");
-    input.baudRateText = QStringLiteral("115200");
-    input.dataBitsText = QStringLiteral("7");
-    input.stopBitsText = QStringLiteral("2");
-    input.parityIndex = -1;
-    input.flowControlIndex = -1;
-    input.typeCode = 0x00030002;
-    input.passwordProtection = false;
-    return input;
+    return SetupFields{1, "-1", "10.0.0.1", "255.255.255.0", "115200", "7", "2", -1, -1}
+        .writeInput("0050C24A000A", 0x00030002, false, Password);
 }
 
 QByteArray withByte(QByteArray bytes, int offset, quint8 value)

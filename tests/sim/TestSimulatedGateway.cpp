@@ -3,6 +3,7 @@
 // fault must break exactly what it names.
 
 #include "GatewaySimulator.h"
+#include "SetupFields.h"
 #include "SimulatedGateway.h"
 
 #include <QtTest>
@@ -70,21 +71,9 @@ QByteArray request(Telegram::Code code)
 
 QByteArray setupWriteFor(const SimulatedGateway &gateway, bool protect)
 {
-    SetupWriteInput input;
-    input.modeIndex = 0;
-    input.portText = QStringLiteral("4001");
-    input.remoteAddressText = QStringLiteral("198.18.0.77");
-    input.allowedMaskText = QStringLiteral("255.255.255.0");
-    input.baudRateText = QStringLiteral("57600");
-    input.dataBitsText = QStringLiteral("7");
-    input.stopBitsText = QStringLiteral("2");
-    input.parityIndex = 2;
-    input.flowControlIndex = 1;
-    input.macText = QStringLiteral("0050C24A000A");
-    input.typeCode = gateway.typeCode();
-    input.passwordProtection = protect;
-    input.password = QStringLiteral("new secret");
-    return BuildSetupWrite(input);
+    return BuildSetupWrite(SetupFields{0, "4001", "198.18.0.77", "255.255.255.0", "57600", "7", "2", 2, 1}
+                               .writeInput("0050C24A000A", gateway.typeCode(), protect,
+                                           QStringLiteral("new secret")));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // plain UDP socket on port 30718: replies, writes and their effect on the
 // following reads, IP-SETUP, faults, the datagram log, and 253 gateways.
 
+#include "SetupFields.h"
 #include "SimulatorProcess.h"
 #include "Telegrams.h"
 
@@ -234,19 +235,9 @@ void TestSimulatorLan::setupWriteWithLock()
 {
     QVERIFY2(m_sim.start(SimulatorProcess::config({gateway(10)})), qPrintable(m_sim.errorString()));
     Requester tool;
-    SetupWriteInput input;
-    input.modeIndex = 2;
-    input.portText = QStringLiteral("10002");
-    input.remoteAddressText = QStringLiteral("198.18.0.1");
-    input.allowedMaskText = QStringLiteral("0.0.0.0");
-    input.baudRateText = QStringLiteral("115200");
-    input.dataBitsText = QStringLiteral("8");
-    input.stopBitsText = QStringLiteral("1");
-    input.macText = QStringLiteral("0050C24A010A");
-    input.typeCode = 0x00010001;
-    input.passwordProtection = true;
-    input.password = QStringLiteral("geheim");
-    const QByteArray write = BuildSetupWrite(input);
+    const QByteArray write = BuildSetupWrite(SetupFields{2, "10002", "198.18.0.1", "0.0.0.0", "115200", "8", "1", 0, 0}
+                                                 .writeInput("0050C24A010A", 0x00010001, true,
+                                                             QStringLiteral("geheim")));
     QVERIFY(tool.exchange(write, Gateway10, 1).isEmpty());
 
     const QList<Received> read = tool.exchange(request(Telegram::SetupRequest), Gateway10);

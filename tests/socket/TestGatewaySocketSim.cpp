@@ -5,6 +5,7 @@
 #include "FakeGatewaySocketOwner.h"
 #include "GatewaySocket.h"
 #include "ReplyWait.h"
+#include "SetupFields.h"
 #include "SimGateways.h"
 #include "SocketOptions.h"
 #include "StringTable.h"
@@ -335,17 +336,8 @@ void TestGatewaySocketSim::setupWrite()
     startSimulator({gatewayWith({})});
     m_owner->setPasswordProtection(!password.isEmpty());
     m_owner->setPassword(password);
-    EditorContents editor;
-    editor.modeIndex = 3;
-    editor.portText = QStringLiteral("40002");
-    editor.remoteAddressText = QStringLiteral("198.18.0.30");
-    editor.allowedMaskText = QStringLiteral("255.255.255.0");
-    editor.baudRateText = QStringLiteral("57600");
-    editor.dataBitsText = QStringLiteral("7");
-    editor.stopBitsText = QStringLiteral("2");
-    editor.parityIndex = 1;
-    editor.flowControlIndex = 1;
-    m_owner->setEditorContents(editor);
+    m_owner->setEditorContents(
+        SetupFields{3, "40002", "198.18.0.30", "255.255.255.0", "57600", "7", "2", 1, 1}.editorContents());
 
     GatewaySocket socket(*m_owner);
     QVERIFY(socket.SendWriteSetup(GatewayIp, QStringLiteral("0050C24A000A"), KnxType));

@@ -1,12 +1,13 @@
 #include "SimulatorProcess.h"
 
+#include "InterfaceAddresses.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -18,15 +19,6 @@ constexpr int PollIntervalMs = 5;
 QString gatewayNamespace()
 {
     return qEnvironmentVariable("GWLAN_GATEWAY_NS");
-}
-
-QString ipProgram()
-{
-    QString path = QStandardPaths::findExecutable(QStringLiteral("ip"));
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(QStringLiteral("ip"),
-                                              {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return path;
 }
 
 } // namespace
@@ -53,7 +45,7 @@ QString SimulatorProcess::executablePath()
 bool SimulatorProcess::available()
 {
     return !gatewayNamespace().isEmpty() && !qEnvironmentVariableIsEmpty("GWLAN_GATEWAY_IF")
-        && QFileInfo(executablePath()).isExecutable() && !ipProgram().isEmpty();
+        && QFileInfo(executablePath()).isExecutable() && !InterfaceAddresses::ipProgram().isEmpty();
 }
 
 QString SimulatorProcess::logPath() const
@@ -114,7 +106,7 @@ bool SimulatorProcess::start(const QString &configPath, int timeoutMs, bool save
                           QStringLiteral("--interface"), qEnvironmentVariable("GWLAN_GATEWAY_IF")};
     if (save)
         arguments << QStringLiteral("--save");
-    m_process->start(ipProgram(), arguments);
+    m_process->start(InterfaceAddresses::ipProgram(), arguments);
 
     const bool timedOut = !waitFor(
         [this] { return m_ready || m_process->state() == QProcess::NotRunning; }, timeoutMs);
