@@ -62,11 +62,14 @@ public:
     // Nothing is received after this.
     void Close();
 
+    // Whether the socket holds the gateway port: false before the first
+    // request, after a failed open (port taken) and after Close.
+    bool isOpen() const;
+
 private:
     bool SendReadSetup();
 
     bool open();
-    bool isOpen() const;
     bool sendToRow(const QByteArray &telegram);
     bool sendTo(const QString &addressText, const QByteArray &telegram);
     bool sendToBroadcastTargets(const QString &broadcastAddressText,

@@ -1,26 +1,8 @@
 #include "GatewayExchange.h"
 
 #include "GatewaySocket.h"
-#include "Telegrams.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
-
-// Whether the socket behind `descriptor` holds the gateway port. A socket
-// whose bind failed may still have a descriptor, but no local port.
-bool holdsGatewayPort(qintptr descriptor)
-{
-    if (descriptor < 0)
-        return false;
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(int(descriptor), reinterpret_cast<sockaddr *>(&local), &length) != 0)
-        return false;
-    return local.sin_family == AF_INET && ntohs(local.sin_port) == Telegram::Port;
-}
 
 class SocketExchange : public GatewayExchange
 {
@@ -41,7 +23,7 @@ public:
 private:
     bool record(bool sent)
     {
-        m_opened = holdsGatewayPort(m_socket.socketDescriptor());
+        m_opened = m_socket.isOpen();
         return sent;
     }
 
