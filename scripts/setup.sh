@@ -10,7 +10,7 @@ packages=(
   iproute2 procps psmisc
   xvfb xauth imagemagick x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()
