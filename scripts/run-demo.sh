@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The tool against simulated gateways, without any hardware.
 #
-#   sudo scripts/run-demo.sh [--variant NAME] [--gateways FILE] [--lang de|en]
-#                            [--save] [--screenshot FILE.png] [--minutes N] [--build-dir DIR]
+#   scripts/run-demo.sh [--variant NAME] [--gateways FILE] [--lang de|en]
+#                        [--save] [--screenshot FILE.png] [--minutes N] [--build-dir DIR]
 #
-# Installs what is missing (scripts/setup.sh), builds ovipgwadmin and gatewaysim
-# in build/ when needed, builds a virtual LAN (scripts/vlan.sh), starts the
-# simulated gateways of FILE (default sim/demo-gateways.json) in its gateway
-# namespace and the tool in its tool namespace.
+# As root (sudo -E where the system has sudo). Installs what is missing
+# (scripts/setup.sh), builds ovipgwadmin and gatewaysim in build-demo/ (Release,
+# apart from the tests' build/) when needed, builds a virtual LAN
+# (scripts/vlan.sh), starts the simulated gateways of FILE (default
+# sim/demo-gateways.json) in its gateway namespace and the tool in its tool
+# namespace. What the gateways received is logged to <build>/demo-received.jsonl.
 #  - With a usable $DISPLAY the tool opens there; close it to end the demo
 #    (it is ended after --minutes, default 60).
 #  - Without one it runs under Xvfb: once the first refresh of the list has
@@ -21,7 +23,7 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=$ROOT/build
+BUILD=$ROOT/build-demo
 VARIANTS=(ovipgwadmin pln-knx_ipconfig ovipgwconfig ovenoceanipconfig vzuipconfig vscangwconfig vserialgwconfig)
 readonly REFRESH_BASE_S=1 REFRESH_PER_GATEWAY_MS=1200 SCREENSHOT_MARGIN_S=3
 
@@ -99,14 +101,14 @@ inside() {
     local save_flag=()
     ((SAVE)) && save_flag=(--save)
     ip netns exec "$GWLAN_GATEWAY_NS" "$BUILD/sim/gatewaysim" --config "$GATEWAYS" \
-        --log "$WORK/received.jsonl" "${save_flag[@]}" >"$WORK/sim.out" 2>"$WORK/sim.err" &
+        --log "$BUILD/demo-received.jsonl" "${save_flag[@]}" >"$WORK/sim.out" 2>"$WORK/sim.err" &
     SIM_PID=$!
     if ! wait_for_line "$WORK/sim.out" '^ready$' 150; then
         cat "$WORK/sim.err" >&2
         die "the simulator did not start"
     fi
     count=$(sed -n 's/^gatewaysim: \([0-9]*\) gateways on .*/\1/p' "$WORK/sim.err" | head -n 1)
-    say "simulating ${count:-?} gateways (log of what they received: $WORK/received.jsonl)"
+    say "simulating ${count:-?} gateways (log of what they received: $BUILD/demo-received.jsonl)"
 
     if [ -n "$LANGUAGE" ]; then
         export XDG_CONFIG_HOME=$WORK/config
@@ -155,7 +157,7 @@ fi
 
 # ---- first half: prepare, then run the second half in a virtual LAN -------------------
 
-[ "$(id -u)" -eq 0 ] || die "needs root for the virtual LAN: sudo -E $0 $*"
+[ "$(id -u)" -eq 0 ] || die "needs root for the virtual LAN: run it as root (sudo -E $0 $*)"
 known=0
 for v in "${VARIANTS[@]}"; do [ "$v" = "$VARIANT" ] && known=1; done
 ((known)) || die "unknown variant \"$VARIANT\"; one of: ${VARIANTS[*]}"
@@ -166,9 +168,14 @@ GATEWAYS=$(cd "$(dirname "$GATEWAYS")" && pwd)/$(basename "$GATEWAYS")
 
 "$ROOT/scripts/setup.sh" || die "scripts/setup.sh failed"
 if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || die "cmake failed"
+    say "configuring $BUILD (Release)"
+    mkdir -p "$BUILD" || die "cannot create $BUILD"
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$BUILD/demo-configure.log" 2>&1 ||
+        { cat "$BUILD/demo-configure.log" >&2; die "cmake failed"; }
 fi
-cmake --build "$BUILD" -j2 --target ovipgwadmin gatewaysim >/dev/null || die "the build failed"
+# Ninja's progress lines show that the build goes on (a first build takes minutes).
+say "building ovipgwadmin and gatewaysim in $BUILD"
+cmake --build "$BUILD" -j2 --target ovipgwadmin gatewaysim >&2 || die "the build failed"
 
 WORK=$(mktemp -d /tmp/gwdemo.XXXXXX) || die "mktemp failed"
 chmod 755 "$WORK"

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and the demo need.
-# Idempotent: packages already present are left alone. Run as root.
+# Installs every Debian package that building, testing, the demo and the
+# running tool need. Idempotent: packages already present are left alone.
+# Run as root (sudo where the system has it).
+#
+#   scripts/setup.sh          the project's packages
+#   scripts/setup.sh --ci     also what CI needs besides (debootstrap and git
+#                             for the fresh-system stage, scripts/fresh-root.sh)
 set -euo pipefail
 
 packages=(
@@ -10,8 +15,15 @@ packages=(
   iproute2 procps psmisc
   xvfb xauth imagemagick x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
+  # The dialogs are laid out for "DejaVu Sans Condensed" (fonts-dejavu-extra).
   fonts-dejavu-core fonts-dejavu-extra
 )
+
+case "${1:-}" in
+  "") ;;
+  --ci) packages+=(debootstrap git) ;;
+  *) echo "usage: $0 [--ci]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

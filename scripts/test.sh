@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project and runs its whole test suite; the command the README and
-# CI use. Needs root: it installs missing packages (scripts/setup.sh), and the
-# tests labelled "netns" build a virtual LAN of network namespaces.
+# CI use. Runs as root (sudo where the system has it): it installs missing
+# packages (scripts/setup.sh), and the tests labelled "netns" build a virtual
+# LAN of network namespaces.
 #
 #   scripts/test.sh                 build/ (Ninja, -Werror), then every test
 #   scripts/test.sh --sanitize      the same in build-asan/ with ASan + UBSan
@@ -39,7 +40,7 @@ if [ -z "$build_dir" ]; then
 fi
 
 if ((netns)) && [ "$(id -u)" -ne 0 ]; then
-  echo "test.sh: the netns tests need root; run 'sudo scripts/test.sh' or pass --no-netns" >&2
+  echo "test.sh: the netns tests need root; run it as root (sudo scripts/test.sh where sudo is installed) or pass --no-netns" >&2
   exit 2
 fi
 

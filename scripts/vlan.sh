@@ -171,7 +171,7 @@ while (($#)); do
     esac
 done
 
-[ "$(id -u)" -eq 0 ] || die "needs root (network namespaces, veth, bridge): run it with sudo"
+[ "$(id -u)" -eq 0 ] || die "needs root (network namespaces, veth, bridge): run it as root"
 command -v ip >/dev/null || die "the program ip (iproute2) is missing: run scripts/setup.sh"
 
 if ((CLEANUP_STALE)); then
