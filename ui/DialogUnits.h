@@ -13,7 +13,9 @@ class QFont;
 // The templates were laid out for an 8-point "MS Sans Serif" at 96 dpi, whose
 // base units are 6 x 13 pixels. Our dialog font is "DejaVu Sans Condensed" at
 // 11 pixels (8 points at 96 dpi), which measures 6 x 13 as well, so the
-// layout comes out at the size it was designed for.
+// layout comes out at the size it was designed for. It comes with the Debian
+// package fonts-dejavu-extra; where it is missing, the windows take the units
+// of the font they get instead and grow or shrink with it.
 class DialogUnits
 {
 public:

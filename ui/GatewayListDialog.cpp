@@ -33,11 +33,6 @@ constexpr int PortUnavailableString = 214;
 
 constexpr int ReadWaitMs = 1000;
 
-// Column widths of the list in pixels; the last seven columns carry values
-// for the editor and stay invisible.
-constexpr std::array<int, GatewayList::ColumnCount> ColumnWidths{
-    127, 110, 110, 75, 50, 110, 110, 0, 0, 0, 0, 0, 0, 0};
-
 // Controls of the editor, by group.
 constexpr std::initializer_list<int> SerialCombos{1015, 1018, 1022, 1026, 1024};
 constexpr std::initializer_list<int> SerialGroup{1015, 1018, 1022, 1026, 1024, 1017,
@@ -165,9 +160,10 @@ void GatewayListDialog::setUpList()
         return;
     m_listView->setModel(m_presentation);
     QHeaderView *header = m_listView->header();
+    const QList<int> widths = GatewayListPresentation::columnWidths(*m_listView);
     for (int column = 0; column < GatewayList::ColumnCount; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Interactive);
-        header->resizeSection(column, ColumnWidths[std::size_t(column)]);
+        header->resizeSection(column, widths.value(column));
     }
 }
 

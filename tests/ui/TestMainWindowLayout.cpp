@@ -5,6 +5,7 @@
 #include "Artwork.h"
 #include "DialogBuilder.h"
 #include "DialogTemplate.h"
+#include "DeviceTables.h"
 #include "DialogUnits.h"
 #include "FakeExchange.h"
 #include "GatewayListDialog.h"
@@ -13,8 +14,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QSet>
+#include <QStyleOptionViewItem>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,8 +92,14 @@ private slots:
         QCOMPARE(DialogUnits::mulDiv(a, b, c), expected);
     }
 
-    void dialogFontHasTheDesignedBaseUnits()
+    // The designed font comes with a Debian package that scripts/setup.sh
+    // installs; where that package is installed the font must be the one in
+    // use, and then the window has the size it was designed for. Everywhere
+    // else the window follows the font it gets, in its dialog units.
+    void designedFontIsInUseWhereItsPackageIsInstalled()
     {
+        if (!QFileInfo::exists(QStringLiteral("/var/lib/dpkg/info/fonts-dejavu-extra.list")))
+            QSKIP("fonts-dejavu-extra is not installed (scripts/setup.sh installs it)");
         const std::optional<DialogTemplate> layout =
             DialogTemplate::load(QStringLiteral(":/dialogs/dialog102.json"), UiLanguage::English);
         QVERIFY(layout);
@@ -100,6 +109,7 @@ private slots:
         const DialogUnits units = DialogUnits::forFont(font);
         QCOMPARE(units.baseX(), 6);
         QCOMPARE(units.baseY(), 13);
+        QCOMPARE(makeWindow(2)->size(), QSize(726, 644));
     }
 
     void templateLoadsEveryControlOnce()
@@ -174,13 +184,14 @@ private slots:
         QFETCH(int, id);
         QFETCH(QRect, dialogUnits);
         const auto window = makeWindow(2, UiLanguage(language));
-        QCOMPARE(window->size(), QSize(726, 644));
+        // In the dialog units of the font in use (6 x 13 pixels for the
+        // designed font: x * 6 / 4, y * 13 / 8).
+        const DialogUnits units = DialogUnits::forFont(window->font());
+        QCOMPARE(window->size(), units.toPixels(QSize(484, 396)));
         QCOMPARE(window->minimumSize(), window->maximumSize());
         QWidget *widget = window->control(id);
         QVERIFY(widget);
         QCOMPARE(widget->property(DialogBuilder::ControlIdProperty).toInt(), id);
-        // 6 x 13 pixel base units: x * 6 / 4, y * 13 / 8.
-        const DialogUnits units(6, 13);
         QCOMPARE(widget->geometry(), units.toPixels(dialogUnits));
     }
 
@@ -271,10 +282,24 @@ private slots:
         const auto window = makeWindow(0);
         auto *list = qobject_cast<QTreeView *>(window->control(1108));
         QVERIFY(list);
+        // Pixels for a font of 6-pixel base units, scaled to the font in use;
+        // the type column widens at the cost of the remote and mask columns.
         const int widths[] = {127, 110, 110, 75, 50, 110, 110, 0, 0, 0, 0, 0, 0, 0};
+        const int baseX = DialogUnits::forFont(window->font()).baseX();
         QCOMPARE(list->model()->columnCount(), 14);
-        for (int column = 0; column < 14; ++column)
-            QCOMPARE(list->header()->sectionSize(column), widths[column]);
+        int total = 0;
+        for (int column = 0; column < 14; ++column) {
+            const int scaled = DialogUnits::mulDiv(widths[column], baseX, 6);
+            const int width = list->header()->sectionSize(column);
+            total += width - scaled;
+            if (column == 0)
+                QVERIFY(width >= scaled);
+            else if (column == 5 || column == 6)
+                QVERIFY(width <= scaled);
+            else
+                QCOMPARE(width, scaled);
+        }
+        QCOMPARE(total, 0);
         QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
         QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
         QVERIFY(!list->isSortingEnabled());
@@ -282,6 +307,69 @@ private slots:
         QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight),
                  list->palette().color(QPalette::Active, QPalette::Highlight));
+    }
+
+    // The rows of the demo's gateways (sim/demo-gateways.json) as the replies
+    // fill them: no visible cell or header is cut short, in either language.
+    void demoRowsShowWholeInEveryColumn_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << int(UiLanguage::English);
+        QTest::newRow("German") << int(UiLanguage::German);
+    }
+    void demoRowsShowWholeInEveryColumn()
+    {
+        QFETCH(int, language);
+        const auto window = makeWindow(0, UiLanguage(language));
+        struct Row
+        {
+            quint32 type;
+            QString ip;
+            int mode;
+            QString port, remote, mask;
+        };
+        const QList<Row> rows{
+            {0x00010001, u"198.18.0.10"_s, 0, u"10002"_s, u"0.0.0.0"_s, u"0.0.0.0"_s},
+            {0x00000001, u"198.18.0.11"_s, 1, u"10001"_s, u"198.18.0.1"_s, QString()},
+            {0x00020001, u"198.18.0.12 (DHCP)"_s, 0, u"10001"_s, u"0.0.0.0"_s, u"0.0.0.0"_s},
+            {0x00000003, u"198.18.0.13"_s, -1, QString(), QString(), QString()},
+            {0x00030001, u"198.18.0.14"_s, 2, u"10003"_s, u"198.18.0.1"_s, u"0.0.0.0"_s},
+            {0x00030002, u"198.18.0.15"_s, 0, u"4001"_s, u"0.0.0.0"_s, u"0.0.0.0"_s},
+            {0, u"198.18.0.16"_s, -1, QString(), QString(), QString()},
+        };
+        GatewayList &list = window->gatewayList();
+        for (const Row &row : rows) {
+            const int index = list.appendRow();
+            const std::optional<DeviceType> type = findDeviceType(row.type);
+            list.setCellText(index, GatewayList::TypeColumn, type ? loadString(type->nameString) : u"???"_s);
+            list.setCellText(index, GatewayList::IpAddressColumn, row.ip);
+            list.setCellText(index, GatewayList::MacAddressColumn,
+                             u"00-50-C2-4A-00-%1"_s.arg(index + 10, 2, 16, QLatin1Char('0')).toUpper());
+            if (row.mode >= 0)
+                list.setCellText(index, GatewayList::ModeColumn, loadString(StringBase::ModeName + row.mode));
+            list.setCellText(index, GatewayList::PortColumn, row.port);
+            list.setCellText(index, GatewayList::RemoteIpColumn, row.remote);
+            list.setCellText(index, GatewayList::IpMaskColumn, row.mask);
+            list.setRowStatus(index, RowStatus(index % RowStatusCount));
+        }
+        auto *view = qobject_cast<QTreeView *>(window->control(1108));
+        QHeaderView *header = view->header();
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.font = view->font();
+        option.decorationSize = view->iconSize();
+        for (int column = 0; column < GatewayList::FirmwareColumn; ++column) {
+            const int width = header->sectionSize(column);
+            QVERIFY2(header->sectionSizeHint(column) <= width, qPrintable(QString::number(column)));
+            for (int row = 0; row < rows.size(); ++row) {
+                const QModelIndex index = view->model()->index(row, column);
+                // The room the delegate asks for: text, picture and margins.
+                QVERIFY2(view->itemDelegateForIndex(index)->sizeHint(option, index).width() <= width,
+                         qPrintable(index.data().toString()));
+            }
+        }
+        // Every visible column fits into the list beside the others.
+        QVERIFY(header->length() <= view->contentsRect().width());
     }
 
     void tabOrderFollowsTheTemplate()
