@@ -46,8 +46,10 @@ for tool in debootstrap git chroot mount umount timeout tar; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/setup.sh --ci"
 done
 
+readonly WORK_PATTERN=/var/tmp/gwcfg-fresh.
 WORK=""
 TARGET=""
+RUNNER=""
 
 # Mount points at or below $1, deepest first.
 mounts_below() {
@@ -100,19 +102,38 @@ end_processes_of_root() {
     sleep 0.5
 }
 
+# Ends what runs in the work folder $1, unmounts and removes it.
+remove_work() {
+    local work=$1
+    end_processes_of_root "$work/root"
+    if unmount_below "$work"; then
+        # --one-file-system: never reach through a mount into the machine.
+        rm -rf --one-file-system "$work"
+    else
+        say "could not unmount everything below $work; left it there:"
+        mounts_below "$work" >&2
+        return 1
+    fi
+}
+
+# Work folders of earlier runs that were killed before they could clean up.
+remove_stale_work() {
+    local work owner
+    for work in "$WORK_PATTERN"*; do
+        [ -d "$work" ] || continue
+        owner=$(cat "$work/owner.pid" 2>/dev/null)
+        [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null && continue
+        say "removing the leftovers of an earlier run: $work"
+        remove_work "$work"
+    done
+}
+
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
+    [ -n "$RUNNER" ] && kill -TERM "$RUNNER" 2>/dev/null
     if [ -n "$WORK" ] && [ -d "$WORK" ]; then
-        [ -n "$TARGET" ] && end_processes_of_root "$TARGET"
-        if unmount_below "$WORK"; then
-            # --one-file-system: never reach through a mount into the machine.
-            rm -rf --one-file-system "$WORK"
-        else
-            say "could not unmount everything below $WORK; left it there:"
-            mounts_below "$WORK" >&2
-            status=1
-        fi
+        remove_work "$WORK" || status=1
     fi
     exit "$status"
 }
@@ -170,7 +191,12 @@ copy_mirror_access() {
 }
 
 mount_system_folders() {
-    mount -t proc proc "$TARGET/proc" &&
+    # The root becomes a mount point of its own, as / is on a real system
+    # (`ip netns exec` remounts / in its namespace), and private, so that
+    # nothing mounted inside reaches the machine.
+    mount --bind "$TARGET" "$TARGET" &&
+        mount --make-private "$TARGET" &&
+        mount -t proc proc "$TARGET/proc" &&
         mount -t sysfs sysfs "$TARGET/sys" &&
         mount --rbind /dev "$TARGET/dev" &&
         # Unmounting below the root's /dev must never reach the machine's.
@@ -179,11 +205,22 @@ mount_system_folders() {
 }
 
 # Runs a shell command line in the root as root, bounded in time, from the
-# clone's folder, with the environment of a fresh root login.
+# clone's folder, with the environment of a fresh root login; its output goes
+# with time stamps to the terminal and to the file $2. Runs in the background,
+# so that a signal reaches this script's traps at once.
 in_root() {
-    timeout --kill-after=60 $((MINUTES * 60)) chroot "$TARGET" /usr/bin/env -i \
-        HOME=/root PATH="$INNER_PATH" TERM="${TERM:-dumb}" LOGNAME=root USER=root SHELL=/bin/bash \
-        /bin/bash -c "cd $CLONE && $1"
+    local command=$1 log=$2
+    (
+        timeout --kill-after=60 $((MINUTES * 60)) chroot "$TARGET" /usr/bin/env -i \
+            HOME=/root PATH="$INNER_PATH" TERM="${TERM:-dumb}" LOGNAME=root USER=root SHELL=/bin/bash \
+            /bin/bash -c "cd $CLONE && $command" 2>&1 | stamp | tee "$log"
+        exit "${PIPESTATUS[0]}"
+    ) &
+    RUNNER=$!
+    wait "$RUNNER"
+    local status=$?
+    RUNNER=""
+    return "$status"
 }
 
 # The numbers from apt's output in $1: packages installed, download, disk.
@@ -196,7 +233,9 @@ apt_costs() {
 
 # ---- base system --------------------------------------------------------------------
 
-WORK=$(mktemp -d /var/tmp/gwcfg-fresh.XXXXXX) || die "mktemp failed"
+remove_stale_work
+WORK=$(mktemp -d "${WORK_PATTERN}XXXXXX") || die "mktemp failed"
+echo $$ >"$WORK/owner.pid"
 TARGET=$WORK/root
 arch=$(dpkg --print-architecture)
 tarball=$CACHE/$SUITE-minbase-$arch.tar.gz
@@ -229,8 +268,8 @@ say "[$(clock)] cloned $commit into $CLONE"
 
 test_start=$SECONDS
 say "running 'scripts/test.sh' in the root (at most $MINUTES minutes)"
-in_root "scripts/test.sh" 2>&1 | stamp | tee "$WORK/test.log"
-test_status=${PIPESTATUS[0]}
+in_root "scripts/test.sh" "$WORK/test.log"
+test_status=$?
 test_seconds=$((SECONDS - test_start))
 packages_after=$(chroot "$TARGET" dpkg-query -W -f '.\n' | wc -l)
 build_kib=$(du -sxk "$TARGET$CLONE/build" 2>/dev/null | cut -f1)
@@ -239,9 +278,9 @@ say "test command: exit status $test_status after $((test_seconds / 60)) min $((
 say "first run: $(apt_costs "$WORK/test.log" | paste -sd, | sed 's/,/, /g') (apt);" \
     "$((packages_after - base_packages)) packages added, root grew by $(((root_kib - base_kib) / 1024)) MiB" \
     "(build/ $((${build_kib:-0} / 1024)) MiB)"
-for phase in 'setup: ' '-- The CXX compiler identification' 'Test project ' 'tests passed'; do
-    grep -m1 -F -- "$phase" "$WORK/test.log" | sed 's/^/fresh-root: first line of: /' >&2
-done
+phase_end() { grep -m1 -F -- "$1" "$WORK/test.log" | sed -n 's/^\[\([0-9:]*\)\].*/\1/p'; }
+say "timeline (min:s since start): packages until $(phase_end '-- The CXX compiler identification')," \
+    "build until $(phase_end 'Test project '), tests until $(clock)"
 ((test_status == 0)) || die "the README's test command failed in the fresh root"
 
 # ---- the README's run command --------------------------------------------------------
@@ -252,8 +291,8 @@ if [ -n "$DEMO_DIR" ]; then
         demo_start=$SECONDS
         command="scripts/run-demo.sh${language:+ --lang $language}"
         say "running '$command' in the root"
-        in_root "$command" 2>&1 | stamp | tee "$WORK/demo.log"
-        demo_status=${PIPESTATUS[0]}
+        in_root "$command" "$WORK/demo.log"
+        demo_status=$?
         say "$command: exit status $demo_status after $((SECONDS - demo_start)) s"
         ((demo_status == 0)) || die "the README's run command failed in the fresh root"
         screenshot=$(grep -E '\.png$' "$WORK/demo.log" | tail -n 1 | sed 's/^\[[0-9:]*\] //')
