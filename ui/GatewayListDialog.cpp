@@ -7,8 +7,10 @@
 #include "DialogTemplate.h"
 #include "GatewayListPresentation.h"
 #include "GatewayNotifyEvent.h"
+#include "MainWindowControls.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,10 +29,6 @@ namespace {
 
 const QString TemplateResource = QStringLiteral(":/dialogs/dialog102.json");
 
-// Shown instead of an empty status line when a refresh could not open its
-// socket, so that "port taken" does not read as "no gateways".
-constexpr int PortUnavailableString = 214;
-
 constexpr int ReadWaitMs = 1000;
 
 // Column widths of the list in pixels; the last seven columns carry values
@@ -38,11 +36,10 @@ constexpr int ReadWaitMs = 1000;
 constexpr std::array<int, GatewayList::ColumnCount> ColumnWidths{
     127, 110, 110, 75, 50, 110, 110, 0, 0, 0, 0, 0, 0, 0};
 
-// Controls of the editor, by group.
-constexpr std::initializer_list<int> SerialCombos{1015, 1018, 1022, 1026, 1024};
-constexpr std::initializer_list<int> SerialGroup{1015, 1018, 1022, 1026, 1024, 1017,
-                                                 1021, 1023, 1027, 1025, 1028};
-constexpr std::initializer_list<int> AddressEdits{1105, 1106, 1111, 1020, 1107, 1110, 1109};
+// The editor's edits, emptied when no gateway is selected.
+constexpr std::initializer_list<Control> EditorEdits{
+    Control::MacEdit,  Control::IpAddressEdit,   Control::SubnetMaskEdit,   Control::DefaultGatewayEdit,
+    Control::PortEdit, Control::AllowedMaskEdit, Control::RemoteAddressEdit};
 
 } // namespace
 
@@ -60,20 +57,20 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
     const DialogBuilder builder(dialogTemplate, this);
     m_controls = builder.numberedControls();
 
-    m_listView = qobject_cast<QTreeView *>(control(1108));
-    m_progressBar = qobject_cast<QProgressBar *>(control(1009));
-    m_statusLine = label(1091);
+    m_listView = qobject_cast<QTreeView *>(control(Control::GatewayList));
+    m_progressBar = qobject_cast<QProgressBar *>(control(Control::ProgressBar));
+    m_statusLine = label(Control::StatusLine);
     m_presentation = new GatewayListPresentation(dialogTemplate.rowStatusNames, this);
     m_presentation->setSourceModel(&m_gatewayList);
 
     // The serial-line combo boxes come with their fixed entries.
-    for (int id : SerialCombos) {
+    for (Control id : ControlGroup::SerialCombos) {
         if (QComboBox *box = combo(id))
-            box->addItems(StringTable::comboEntries(id));
+            box->addItems(StringTable::comboEntries(controlNumber(id)));
     }
-    if (QAbstractButton *refresh = qobject_cast<QAbstractButton *>(control(9)))
+    if (QAbstractButton *refresh = qobject_cast<QAbstractButton *>(control(Control::RefreshButton)))
         connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::OnRefreshList);
-    if (QComboBox *mode = combo(1001))
+    if (QComboBox *mode = combo(Control::ModeCombo))
         connect(mode, &QComboBox::activated, this, &GatewayListDialog::OnModeChanged);
 }
 
@@ -100,6 +97,11 @@ QWidget *GatewayListDialog::control(int id) const
     return m_controls.value(id);
 }
 
+QWidget *GatewayListDialog::control(Control id) const
+{
+    return control(controlNumber(id));
+}
+
 int GatewayListDialog::exec()
 {
     OnInitDialog();
@@ -120,7 +122,7 @@ bool GatewayListDialog::OnInitDialog()
     setWindowTitle(loadString(StringBase::WindowTitle + m_variantIndex));
     setUpList();
 
-    if (QComboBox *mode = combo(1001)) {
+    if (QComboBox *mode = combo(Control::ModeCombo)) {
         mode->clear();
         const int modes = m_variantIndex == 1 ? 1 : ModeCount;
         for (int i = 0; i < modes; ++i)
@@ -140,7 +142,7 @@ bool GatewayListDialog::OnInitDialog()
 void GatewayListDialog::setUpVariantControls()
 {
     if (m_variantIndex == 0) {
-        if (QComboBox *oem = combo(1012)) {
+        if (QComboBox *oem = combo(Control::OemTypeCombo)) {
             QStringList entries;
             for (const DeviceType &type : DeviceTypeTable)
                 entries.append(oemEntryText(type));
@@ -150,12 +152,12 @@ void GatewayListDialog::setUpVariantControls()
             oem->addItems(entries);
             oem->setCurrentIndex(0);
         }
-        showControls({1012, 1013}, true);
-        setLabelText(1008, loadString(210));
+        showControls(ControlGroup::Oem, true);
+        setLabelText(Control::PortHint, loadString(Text::PortDefaultBothHint));
     } else if (m_variantIndex == 1) {
-        setLabelText(1008, loadString(209));
+        setLabelText(Control::PortHint, loadString(Text::PortDefault10002Hint));
     } else {
-        showControls({1012, 1013}, false);
+        showControls(ControlGroup::Oem, false);
     }
 }
 
@@ -199,8 +201,8 @@ void GatewayListDialog::OnRefreshList()
         return;
     EnableCommands(false);
     m_gatewayList.clear();
-    showControls({1011}, false);
-    ShowStatus(144);
+    showControls({Control::ExportButton}, false);
+    ShowStatus(Text::SearchingGateways);
 
     bool portUnavailable = false;
     if (std::unique_ptr<GatewayExchange> discovery = m_exchangeFactory(*this, -1)) {
@@ -213,7 +215,7 @@ void GatewayListDialog::OnRefreshList()
 
     const int rows = m_gatewayList.count();
     if (rows > 0) {
-        ShowStatus(148);
+        ShowStatus(Text::ReadingConfiguration);
         for (int row = rows - 1; row >= 0; --row) {
             std::unique_ptr<GatewayExchange> read = m_exchangeFactory(*this, row);
             if (!read)
@@ -229,11 +231,12 @@ void GatewayListDialog::OnRefreshList()
     }
 
     EnableCommands(true);
-    ShowStatus(portUnavailable ? PortUnavailableString : 0);
+    // "Port taken" must not read as "no gateways".
+    ShowStatus(portUnavailable ? Text::PortInUse : Text::None);
     if (m_listView)
         m_listView->setFocus();
     if (m_gatewayList.count() > 0)
-        showControls({1011}, true);
+        showControls({Control::ExportButton}, true);
     emit refreshFinished();
 }
 
@@ -242,14 +245,14 @@ void GatewayListDialog::EnableCommands(bool enable)
     if (!enable) {
         m_busy = true;
         QDialog::setEnabled(false);
-        enableControls({9, 1}, false);
-        setButtonIcon(9, 136);
-        setButtonIcon(1, 135);
+        enableControls({Control::RefreshButton, Control::SetConfigurationButton}, false);
+        setButtonIcon(Control::RefreshButton, 136);
+        setButtonIcon(Control::SetConfigurationButton, 135);
     } else {
-        setButtonIcon(9, 134);
-        setButtonIcon(1, 133);
+        setButtonIcon(Control::RefreshButton, 134);
+        setButtonIcon(Control::SetConfigurationButton, 133);
         QDialog::setEnabled(true);
-        enableControls({9, 1}, true);
+        enableControls({Control::RefreshButton, Control::SetConfigurationButton}, true);
         m_busy = false;
     }
 }
@@ -286,38 +289,45 @@ void GatewayListDialog::ShowStatus(int stringNumber)
 
 void GatewayListDialog::UpdatePasswordStatus()
 {
-    setLabelText(1016, loadString(StringBase::PasswordStatus + (m_protectionFlag != 0 ? 1 : 0)));
+    setLabelText(Control::PasswordStatusLabel,
+                 loadString(StringBase::PasswordStatus + (m_protectionFlag != 0 ? 1 : 0)));
 }
 
 void GatewayListDialog::OnModeChanged()
 {
-    const QComboBox *mode = combo(1001);
+    const QComboBox *mode = combo(Control::ModeCombo);
     const int modeIndex = mode ? qMax(0, mode->currentIndex()) : 0;
     if (m_variantIndex == 5) {
-        setLabelText(1010, QString());
-        showControls({1004, 1110, 1005}, false);
+        setLabelText(Control::ModeDescription, QString());
+        showControls(ControlGroup::MaskRow, false);
     } else {
-        setLabelText(1010, loadString(StringBase::ModeDescription + modeIndex));
+        setLabelText(Control::ModeDescription, loadString(StringBase::ModeDescription + modeIndex));
         // A TCP client connects out, so it has no mask of allowed addresses.
-        showControls({1004, 1110, 1005}, modeIndex != 1);
+        showControls(ControlGroup::MaskRow, modeIndex != 1);
     }
-    showControls({1002, 1109}, true);
-    showControls({1003}, false);
-    setLabelText(1002, loadString(modeIndex == 0 || modeIndex == 3 ? 203 : 205));
+    showControls(ControlGroup::RemoteRow, true);
+    showControls({Control::RemoteAddressHint}, false);
+    setLabelText(Control::RemoteAddressLabel, loadString(modeIndex == 0 || modeIndex == 3 ? Text::AllowedRemoteAddressLabel
+                                                                        : Text::RemoteConnectionAddressLabel));
 }
 
 void GatewayListDialog::ShowEmptyEditor()
 {
-    showControls({1006, 1007, 1001, 1107, 1008}, true);
-    enableControls({1105, 1106, 1111, 1020, 1001, 1107, 1110, 1109}, false);
-    for (int id : SerialCombos) {
+    showControls({Control::ModeLabel, Control::PortLabel, Control::ModeCombo, Control::PortEdit,
+                  Control::PortHint},
+                 true);
+    enableControls({Control::MacEdit, Control::IpAddressEdit, Control::SubnetMaskEdit,
+                    Control::DefaultGatewayEdit, Control::ModeCombo, Control::PortEdit,
+                    Control::AllowedMaskEdit, Control::RemoteAddressEdit},
+                   false);
+    for (Control id : ControlGroup::SerialCombos) {
         if (QComboBox *box = combo(id)) {
             box->setCurrentIndex(-1);
             box->setEnabled(false);
         }
     }
-    showControls(SerialGroup, false);
-    for (int id : AddressEdits) {
+    showControls(ControlGroup::Serial, false);
+    for (Control id : EditorEdits) {
         if (QLineEdit *field = edit(id))
             field->clear();
     }
@@ -326,23 +336,23 @@ void GatewayListDialog::ShowEmptyEditor()
 
 EditorContents GatewayListDialog::editorContents() const
 {
-    const auto text = [this](int id) { return edit(id) ? edit(id)->text() : QString(); };
-    const auto entryText = [this](int id) { return combo(id) ? combo(id)->currentText() : QString(); };
-    const auto entryIndex = [this](int id) { return combo(id) ? combo(id)->currentIndex() : -1; };
+    const auto text = [this](Control id) { return edit(id) ? edit(id)->text() : QString(); };
+    const auto entryText = [this](Control id) { return combo(id) ? combo(id)->currentText() : QString(); };
+    const auto entryIndex = [this](Control id) { return combo(id) ? combo(id)->currentIndex() : -1; };
 
     EditorContents contents;
-    contents.modeIndex = entryIndex(1001);
-    contents.portText = text(1107);
-    contents.remoteAddressText = text(1109);
-    contents.allowedMaskText = text(1110);
-    contents.baudRateText = entryText(1015);
-    contents.dataBitsText = entryText(1018);
-    contents.stopBitsText = entryText(1022);
-    contents.parityIndex = entryIndex(1026);
-    contents.flowControlIndex = entryIndex(1024);
-    contents.oemTypeText = entryText(1012);
-    contents.subnetMaskText = text(1111);
-    contents.defaultGatewayText = text(1020);
+    contents.modeIndex = entryIndex(Control::ModeCombo);
+    contents.portText = text(Control::PortEdit);
+    contents.remoteAddressText = text(Control::RemoteAddressEdit);
+    contents.allowedMaskText = text(Control::AllowedMaskEdit);
+    contents.baudRateText = entryText(Control::BaudRateCombo);
+    contents.dataBitsText = entryText(Control::DataBitsCombo);
+    contents.stopBitsText = entryText(Control::StopBitsCombo);
+    contents.parityIndex = entryIndex(Control::ParityCombo);
+    contents.flowControlIndex = entryIndex(Control::FlowControlCombo);
+    contents.oemTypeText = entryText(Control::OemTypeCombo);
+    contents.subnetMaskText = text(Control::SubnetMaskEdit);
+    contents.defaultGatewayText = text(Control::DefaultGatewayEdit);
     return contents;
 }
 
@@ -362,38 +372,38 @@ void GatewayListDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-QLineEdit *GatewayListDialog::edit(int id) const
+QLineEdit *GatewayListDialog::edit(Control id) const
 {
     return qobject_cast<QLineEdit *>(control(id));
 }
 
-QComboBox *GatewayListDialog::combo(int id) const
+QComboBox *GatewayListDialog::combo(Control id) const
 {
     return qobject_cast<QComboBox *>(control(id));
 }
 
-QLabel *GatewayListDialog::label(int id) const
+QLabel *GatewayListDialog::label(Control id) const
 {
     return qobject_cast<QLabel *>(control(id));
 }
 
-void GatewayListDialog::showControls(std::initializer_list<int> ids, bool visible)
+void GatewayListDialog::showControls(std::initializer_list<Control> ids, bool visible)
 {
-    for (int id : ids) {
+    for (Control id : ids) {
         if (QWidget *widget = control(id))
             widget->setVisible(visible);
     }
 }
 
-void GatewayListDialog::enableControls(std::initializer_list<int> ids, bool enabled)
+void GatewayListDialog::enableControls(std::initializer_list<Control> ids, bool enabled)
 {
-    for (int id : ids) {
+    for (Control id : ids) {
         if (QWidget *widget = control(id))
             widget->setEnabled(enabled);
     }
 }
 
-void GatewayListDialog::setLabelText(int id, const QString &text)
+void GatewayListDialog::setLabelText(Control id, const QString &text)
 {
     if (QLabel *target = label(id)) {
         target->setText(text);
@@ -402,7 +412,7 @@ void GatewayListDialog::setLabelText(int id, const QString &text)
     }
 }
 
-void GatewayListDialog::setButtonIcon(int id, int iconNumber)
+void GatewayListDialog::setButtonIcon(Control id, int iconNumber)
 {
     if (auto *button = qobject_cast<QAbstractButton *>(control(id)))
         button->setIcon(Artwork::icon(iconNumber));

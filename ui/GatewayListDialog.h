@@ -3,10 +3,13 @@
 #include "GatewayExchange.h"
 #include "GatewayList.h"
 #include "GatewaySocketOwner.h"
+#include "MainWindowControls.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
+
+#include <array>
 
 class GatewayListPresentation;
 class QComboBox;
@@ -49,6 +52,7 @@ public:
 
     // A control by its template number; null for an unknown number.
     QWidget *control(int id) const;
+    QWidget *control(Control id) const;
 
     // Runs OnInitDialog, then the modal loop.
     int exec() override;
@@ -93,13 +97,19 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QLineEdit *edit(int id) const;
-    QComboBox *combo(int id) const;
-    QLabel *label(int id) const;
-    void showControls(std::initializer_list<int> ids, bool visible);
-    void enableControls(std::initializer_list<int> ids, bool enabled);
-    void setLabelText(int id, const QString &text);
-    void setButtonIcon(int id, int iconNumber);
+    QLineEdit *edit(Control id) const;
+    QComboBox *combo(Control id) const;
+    QLabel *label(Control id) const;
+    void showControls(std::initializer_list<Control> ids, bool visible);
+    template <std::size_t N>
+    void showControls(const std::array<Control, N> &ids, bool visible)
+    {
+        for (Control id : ids)
+            showControls({id}, visible);
+    }
+    void enableControls(std::initializer_list<Control> ids, bool enabled);
+    void setLabelText(Control id, const QString &text);
+    void setButtonIcon(Control id, int iconNumber);
     void setUpVariantControls();
     void setUpList();
 

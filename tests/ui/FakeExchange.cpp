@@ -60,7 +60,7 @@ public:
                 rows.setTypeCode(m_row, gateway.typeCode);
                 rows.setRowStatus(m_row, RowStatus::NoPassword);
                 if (gateway.completes) {
-                    rows.setCellText(m_row, GatewayList::ModeColumn, loadString(104));
+                    rows.setCellText(m_row, GatewayList::ModeColumn, loadString(StringBase::ModeName));
                     m_owner.postCompletion();
                 }
             });
