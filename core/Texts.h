@@ -44,6 +44,26 @@ enum Number : int {
     SendingSubnetInfo = 211,
     PortInUse = 214,
 
+    // Outcome of a write, judged by what the gateway reports afterwards.
+    GatewayReportsNewConfiguration = 300,
+    GatewayNotFoundAgain = 301,
+    GatewayReportsOtherAddress = 302,
+    GatewayReportsOtherMode = 303,
+    GatewayReportsOtherPort = 304,
+    GatewayReportsOtherRemoteAddress = 305,
+    GatewayReportsOtherAllowedMask = 306,
+    GatewayReportsOtherSerialSettings = 307,
+    GatewayReportsOtherSubnetMask = 308,
+    GatewayReportsOtherDefaultGateway = 309,
+
+    // Input refused before anything is sent.
+    InvalidGatewayAddress = 310,
+    InvalidSubnetMask = 311,
+    InvalidDefaultGateway = 312,
+    InvalidRemoteAddress = 313,
+    InvalidAllowedMask = 314,
+    InvalidPort = 315,
+
     // The maker's identity, the same in both languages.
     CompanyName = 146,
 

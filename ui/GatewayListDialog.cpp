@@ -2,6 +2,8 @@
 
 #include "Artwork.h"
 #include "BroadcastDestinations.h"
+#include "ConfigurationEditor.h"
+#include "ConfigurationWrite.h"
 #include "DeviceTables.h"
 #include "DialogBuilder.h"
 #include "DialogTemplate.h"
@@ -15,10 +17,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QTreeView>
 
@@ -36,11 +39,6 @@ constexpr int ReadWaitMs = 1000;
 constexpr std::array<int, GatewayList::ColumnCount> ColumnWidths{
     127, 110, 110, 75, 50, 110, 110, 0, 0, 0, 0, 0, 0, 0};
 
-// The editor's edits, emptied when no gateway is selected.
-constexpr std::initializer_list<Control> EditorEdits{
-    Control::MacEdit,  Control::IpAddressEdit,   Control::SubnetMaskEdit,   Control::DefaultGatewayEdit,
-    Control::PortEdit, Control::AllowedMaskEdit, Control::RemoteAddressEdit};
-
 } // namespace
 
 GatewayListDialog::GatewayListDialog(QWidget *parent)
@@ -55,23 +53,44 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
         qWarning("main window layout unusable: %s", qPrintable(error));
     const DialogTemplate dialogTemplate = layout.value_or(DialogTemplate{});
     const DialogBuilder builder(dialogTemplate, this);
-    m_controls = builder.numberedControls();
+    m_controls = ControlSet(builder.numberedControls());
 
     m_listView = qobject_cast<QTreeView *>(control(Control::GatewayList));
     m_progressBar = qobject_cast<QProgressBar *>(control(Control::ProgressBar));
-    m_statusLine = label(Control::StatusLine);
+    m_statusLine = m_controls.label(Control::StatusLine);
     m_presentation = new GatewayListPresentation(dialogTemplate.rowStatusNames, this);
     m_presentation->setSourceModel(&m_gatewayList);
+    m_editor = new ConfigurationEditor(m_controls, m_gatewayList, this);
+    m_editor->setListView(m_listView);
+    m_write = std::make_unique<ConfigurationWrite>(*this, *m_editor, m_controls);
 
     // The serial-line combo boxes come with their fixed entries.
     for (Control id : ControlGroup::SerialCombos) {
-        if (QComboBox *box = combo(id))
+        if (QComboBox *box = m_controls.combo(id))
             box->addItems(StringTable::comboEntries(controlNumber(id)));
     }
-    if (QAbstractButton *refresh = qobject_cast<QAbstractButton *>(control(Control::RefreshButton)))
-        connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::OnRefreshList);
-    if (QComboBox *mode = combo(Control::ModeCombo))
-        connect(mode, &QComboBox::activated, this, &GatewayListDialog::OnModeChanged);
+    if (auto *refresh = qobject_cast<QAbstractButton *>(control(Control::RefreshButton)))
+        connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::onRefreshCommand);
+    if (auto *setConfiguration = qobject_cast<QAbstractButton *>(control(Control::SetConfigurationButton)))
+        connect(setConfiguration, &QAbstractButton::clicked, this, &GatewayListDialog::OnOK);
+    connectEditor();
+}
+
+void GatewayListDialog::connectEditor()
+{
+    if (QComboBox *mode = m_controls.combo(Control::ModeCombo))
+        connect(mode, &QComboBox::activated, m_editor, &ConfigurationEditor::OnModeChanged);
+    if (QComboBox *oemType = m_controls.combo(Control::OemTypeCombo))
+        connect(oemType, &QComboBox::activated, m_editor, &ConfigurationEditor::OnOemTypeChanged);
+    if (auto *setOem = qobject_cast<QAbstractButton *>(control(Control::SetOemCheck)))
+        connect(setOem, &QAbstractButton::clicked, m_editor, &ConfigurationEditor::OnSetOem);
+    // Every change of the rows reloads the editor, as the list notifies
+    // item changes; a rebuild leaves no row selected and so an empty editor.
+    const auto reload = [this] { m_editor->OnGatewayListItemChanged(); };
+    connect(&m_gatewayList, &QAbstractItemModel::dataChanged, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::rowsInserted, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::rowsRemoved, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::modelReset, m_editor, reload);
 }
 
 GatewayListDialog::~GatewayListDialog() = default;
@@ -80,6 +99,7 @@ void GatewayListDialog::setVariant(int variantIndex, quint32 typeFilter)
 {
     m_variantIndex = variantIndex;
     m_typeFilter = typeFilter;
+    m_editor->setVariant(variantIndex);
 }
 
 void GatewayListDialog::setProtectionFlag(int flag) { m_protectionFlag = flag; }
@@ -94,7 +114,7 @@ void GatewayListDialog::setExchangeFactory(GatewayExchangeFactory factory)
 
 QWidget *GatewayListDialog::control(int id) const
 {
-    return m_controls.value(id);
+    return m_controls.widget(id);
 }
 
 QWidget *GatewayListDialog::control(Control id) const
@@ -122,7 +142,7 @@ bool GatewayListDialog::OnInitDialog()
     setWindowTitle(loadString(StringBase::WindowTitle + m_variantIndex));
     setUpList();
 
-    if (QComboBox *mode = combo(Control::ModeCombo)) {
+    if (QComboBox *mode = m_controls.combo(Control::ModeCombo)) {
         mode->clear();
         const int modes = m_variantIndex == 1 ? 1 : ModeCount;
         for (int i = 0; i < modes; ++i)
@@ -132,7 +152,7 @@ bool GatewayListDialog::OnInitDialog()
 
     OnModeChanged();
     UpdatePasswordStatus();
-    ShowEmptyEditor();
+    OnGatewayListItemChanged();
 
     // The first refresh runs once the window is visible and its loop runs.
     QCoreApplication::postEvent(this, new GatewayNotifyEvent(GatewayNotifyEvent::Refresh));
@@ -142,7 +162,7 @@ bool GatewayListDialog::OnInitDialog()
 void GatewayListDialog::setUpVariantControls()
 {
     if (m_variantIndex == 0) {
-        if (QComboBox *oem = combo(Control::OemTypeCombo)) {
+        if (QComboBox *oem = m_controls.combo(Control::OemTypeCombo)) {
             QStringList entries;
             for (const DeviceType &type : DeviceTypeTable)
                 entries.append(oemEntryText(type));
@@ -152,12 +172,12 @@ void GatewayListDialog::setUpVariantControls()
             oem->addItems(entries);
             oem->setCurrentIndex(0);
         }
-        showControls(ControlGroup::Oem, true);
-        setLabelText(Control::PortHint, loadString(Text::PortDefaultBothHint));
+        m_controls.show(ControlGroup::Oem, true);
+        m_controls.setLabelText(Control::PortHint, loadString(Text::PortDefaultBothHint));
     } else if (m_variantIndex == 1) {
-        setLabelText(Control::PortHint, loadString(Text::PortDefault10002Hint));
+        m_controls.setLabelText(Control::PortHint, loadString(Text::PortDefault10002Hint));
     } else {
-        showControls(ControlGroup::Oem, false);
+        m_controls.show(ControlGroup::Oem, false);
     }
 }
 
@@ -166,6 +186,9 @@ void GatewayListDialog::setUpList()
     if (!m_listView)
         return;
     m_listView->setModel(m_presentation);
+    // A new selection, by click or by arrow key, loads the editor.
+    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, m_editor,
+            &ConfigurationEditor::OnSelectionChanged);
     QHeaderView *header = m_listView->header();
     for (int column = 0; column < GatewayList::ColumnCount; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Interactive);
@@ -195,21 +218,25 @@ void GatewayListDialog::postCompletion()
     QCoreApplication::postEvent(this, new GatewayNotifyEvent(GatewayNotifyEvent::Completion));
 }
 
+void GatewayListDialog::onRefreshCommand()
+{
+    if (!m_busy)
+        OnRefreshList();
+}
+
 void GatewayListDialog::OnRefreshList()
 {
-    if (m_busy)
-        return;
     EnableCommands(false);
     m_gatewayList.clear();
-    showControls({Control::ExportButton}, false);
+    m_controls.show({Control::ExportButton}, false);
     ShowStatus(Text::SearchingGateways);
 
     bool portUnavailable = false;
-    if (std::unique_ptr<GatewayExchange> discovery = m_exchangeFactory(*this, -1)) {
+    if (std::unique_ptr<GatewayExchange> discovery = makeExchange(-1)) {
         // A discovery that was not sent simply finds nothing.
         if (!discovery->SendDiscover(m_broadcastAddress, m_adapterBroadcastList) && !discovery->wasOpened())
             portUnavailable = true;
-        WaitForReplies(ReadWaitMs);
+        WaitForReplies(ReadWaitMs, discovery.get());
         discovery->Close();
     }
 
@@ -217,12 +244,12 @@ void GatewayListDialog::OnRefreshList()
     if (rows > 0) {
         ShowStatus(Text::ReadingConfiguration);
         for (int row = rows - 1; row >= 0; --row) {
-            std::unique_ptr<GatewayExchange> read = m_exchangeFactory(*this, row);
+            std::unique_ptr<GatewayExchange> read = makeExchange(row);
             if (!read)
                 break;
             if (!read->SendReadIdentity() && !read->wasOpened())
                 portUnavailable = true;
-            WaitForReplies(ReadWaitMs);
+            WaitForReplies(ReadWaitMs, read.get());
             read->Close();
             read.reset();
             if (m_gatewayList.typeCode(row) == 0)
@@ -233,10 +260,9 @@ void GatewayListDialog::OnRefreshList()
     EnableCommands(true);
     // "Port taken" must not read as "no gateways".
     ShowStatus(portUnavailable ? Text::PortInUse : Text::None);
-    if (m_listView)
-        m_listView->setFocus();
+    focusList();
     if (m_gatewayList.count() > 0)
-        showControls({Control::ExportButton}, true);
+        m_controls.show({Control::ExportButton}, true);
     emit refreshFinished();
 }
 
@@ -245,19 +271,43 @@ void GatewayListDialog::EnableCommands(bool enable)
     if (!enable) {
         m_busy = true;
         QDialog::setEnabled(false);
-        enableControls({Control::RefreshButton, Control::SetConfigurationButton}, false);
+        m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, false);
         setButtonIcon(Control::RefreshButton, 136);
         setButtonIcon(Control::SetConfigurationButton, 135);
     } else {
         setButtonIcon(Control::RefreshButton, 134);
         setButtonIcon(Control::SetConfigurationButton, 133);
         QDialog::setEnabled(true);
-        enableControls({Control::RefreshButton, Control::SetConfigurationButton}, true);
+        m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, true);
         m_busy = false;
     }
 }
 
-void GatewayListDialog::WaitForReplies(int milliseconds)
+void GatewayListDialog::focusList()
+{
+    if (m_listView)
+        m_listView->setFocus();
+}
+
+std::unique_ptr<GatewayExchange> GatewayListDialog::makeExchange(int row)
+{
+    return m_exchangeFactory ? m_exchangeFactory(*this, row) : nullptr;
+}
+
+void GatewayListDialog::OnOK()
+{
+    if (m_busy)
+        return;
+    m_write->OnOK();
+    emit writeFinished();
+}
+
+void GatewayListDialog::accept()
+{
+    OnOK();
+}
+
+void GatewayListDialog::WaitForReplies(int milliseconds, GatewayExchange *exchange)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int steps = milliseconds / ReplyWait::StepMs;
@@ -272,7 +322,13 @@ void GatewayListDialog::WaitForReplies(int milliseconds)
             if (m_progressBar)
                 m_progressBar->setValue(step);
         },
-        [this] { return m_completionFlag; });
+        [this, exchange] {
+            // The reply the wait was for has come; a second one must not
+            // draw a second answer while the tail runs.
+            if (m_completionFlag && exchange)
+                exchange->StopReceiving();
+            return m_completionFlag;
+        });
     if (m_progressBar)
         m_progressBar->hide();
     QApplication::restoreOverrideCursor();
@@ -289,71 +345,28 @@ void GatewayListDialog::ShowStatus(int stringNumber)
 
 void GatewayListDialog::UpdatePasswordStatus()
 {
-    setLabelText(Control::PasswordStatusLabel,
+    m_controls.setLabelText(Control::PasswordStatusLabel,
                  loadString(StringBase::PasswordStatus + (m_protectionFlag != 0 ? 1 : 0)));
 }
 
 void GatewayListDialog::OnModeChanged()
 {
-    const QComboBox *mode = combo(Control::ModeCombo);
-    const int modeIndex = mode ? qMax(0, mode->currentIndex()) : 0;
-    if (m_variantIndex == 5) {
-        setLabelText(Control::ModeDescription, QString());
-        showControls(ControlGroup::MaskRow, false);
-    } else {
-        setLabelText(Control::ModeDescription, loadString(StringBase::ModeDescription + modeIndex));
-        // A TCP client connects out, so it has no mask of allowed addresses.
-        showControls(ControlGroup::MaskRow, modeIndex != 1);
-    }
-    showControls(ControlGroup::RemoteRow, true);
-    showControls({Control::RemoteAddressHint}, false);
-    setLabelText(Control::RemoteAddressLabel, loadString(modeIndex == 0 || modeIndex == 3 ? Text::AllowedRemoteAddressLabel
-                                                                        : Text::RemoteConnectionAddressLabel));
+    m_editor->OnModeChanged();
 }
 
 void GatewayListDialog::ShowEmptyEditor()
 {
-    showControls({Control::ModeLabel, Control::PortLabel, Control::ModeCombo, Control::PortEdit,
-                  Control::PortHint},
-                 true);
-    enableControls({Control::MacEdit, Control::IpAddressEdit, Control::SubnetMaskEdit,
-                    Control::DefaultGatewayEdit, Control::ModeCombo, Control::PortEdit,
-                    Control::AllowedMaskEdit, Control::RemoteAddressEdit},
-                   false);
-    for (Control id : ControlGroup::SerialCombos) {
-        if (QComboBox *box = combo(id)) {
-            box->setCurrentIndex(-1);
-            box->setEnabled(false);
-        }
-    }
-    showControls(ControlGroup::Serial, false);
-    for (Control id : EditorEdits) {
-        if (QLineEdit *field = edit(id))
-            field->clear();
-    }
-    OnModeChanged();
+    m_editor->ShowEmptyEditor();
+}
+
+void GatewayListDialog::OnGatewayListItemChanged()
+{
+    m_editor->OnGatewayListItemChanged();
 }
 
 EditorContents GatewayListDialog::editorContents() const
 {
-    const auto text = [this](Control id) { return edit(id) ? edit(id)->text() : QString(); };
-    const auto entryText = [this](Control id) { return combo(id) ? combo(id)->currentText() : QString(); };
-    const auto entryIndex = [this](Control id) { return combo(id) ? combo(id)->currentIndex() : -1; };
-
-    EditorContents contents;
-    contents.modeIndex = entryIndex(Control::ModeCombo);
-    contents.portText = text(Control::PortEdit);
-    contents.remoteAddressText = text(Control::RemoteAddressEdit);
-    contents.allowedMaskText = text(Control::AllowedMaskEdit);
-    contents.baudRateText = entryText(Control::BaudRateCombo);
-    contents.dataBitsText = entryText(Control::DataBitsCombo);
-    contents.stopBitsText = entryText(Control::StopBitsCombo);
-    contents.parityIndex = entryIndex(Control::ParityCombo);
-    contents.flowControlIndex = entryIndex(Control::FlowControlCombo);
-    contents.oemTypeText = entryText(Control::OemTypeCombo);
-    contents.subnetMaskText = text(Control::SubnetMaskEdit);
-    contents.defaultGatewayText = text(Control::DefaultGatewayEdit);
-    return contents;
+    return m_editor->contents();
 }
 
 void GatewayListDialog::reject()
@@ -370,46 +383,6 @@ void GatewayListDialog::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
-}
-
-QLineEdit *GatewayListDialog::edit(Control id) const
-{
-    return qobject_cast<QLineEdit *>(control(id));
-}
-
-QComboBox *GatewayListDialog::combo(Control id) const
-{
-    return qobject_cast<QComboBox *>(control(id));
-}
-
-QLabel *GatewayListDialog::label(Control id) const
-{
-    return qobject_cast<QLabel *>(control(id));
-}
-
-void GatewayListDialog::showControls(std::initializer_list<Control> ids, bool visible)
-{
-    for (Control id : ids) {
-        if (QWidget *widget = control(id))
-            widget->setVisible(visible);
-    }
-}
-
-void GatewayListDialog::enableControls(std::initializer_list<Control> ids, bool enabled)
-{
-    for (Control id : ids) {
-        if (QWidget *widget = control(id))
-            widget->setEnabled(enabled);
-    }
-}
-
-void GatewayListDialog::setLabelText(Control id, const QString &text)
-{
-    if (QLabel *target = label(id)) {
-        target->setText(text);
-        DialogBuilder::syncAccessibleTexts(target);
-        DialogBuilder::fitLabel(target);
-    }
 }
 
 void GatewayListDialog::setButtonIcon(Control id, int iconNumber)
