@@ -380,7 +380,11 @@ int ConfigurationWrite::networkOutcome(int row) const
     if (!m_written.network)
         return Text::None;
     const GatewayList &list = m_window.gatewayList();
-    const SubnetColumn reported = ParseSubnetColumn(list.cellText(row, GatewayList::SubnetGatewayColumn));
+    const QString column = list.cellText(row, GatewayList::SubnetGatewayColumn);
+    // A gateway that does not answer the network request reports nothing to compare.
+    if (column.isEmpty())
+        return Text::None;
+    const SubnetColumn reported = ParseSubnetColumn(column);
     // A gateway on DHCP shows no host bits of its own.
     const bool dhcp = list.cellText(row, GatewayList::IpAddressColumn).contains(Dhcp);
     if (!dhcp
