@@ -3,6 +3,7 @@
 #include "GatewayListDialog.h"
 #include "LanguageSwitch.h"
 #include "ProgramName.h"
+#include "Texts.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -27,7 +28,7 @@ int GatewayConfigApp::run()
     QCoreApplication::setApplicationName(m_applicationName);
 
     if (!m_socketCheck || !m_socketCheck()) {
-        QMessageBox box(QMessageBox::NoIcon, m_applicationName, StringTable::text(103), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, m_applicationName, StringTable::text(Text::SocketsUnavailable), QMessageBox::Ok);
         box.exec();
         return ExitNoSockets;
     }

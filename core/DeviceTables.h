@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Texts.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -16,12 +18,12 @@ struct DeviceType
 };
 
 inline constexpr std::array<DeviceType, 6> DeviceTypeTable{{
-    {0x00000001, 153, 0x0F},
-    {0x00020001, 154, 0x08},
-    {0x00000003, 155, 0x08},
-    {0x00010001, 156, 0x08},
-    {0x00030001, 157, 0x02},
-    {0x00030002, 158, 0x0A},
+    {0x00000001, Text::EibGatewayName, 0x0F},
+    {0x00020001, Text::EnOceanGatewayName, 0x08},
+    {0x00000003, Text::ZoneUnitName, 0x08},
+    {0x00010001, Text::KnxGatewayName, 0x08},
+    {0x00030001, Text::ScanGatewayName, 0x02},
+    {0x00030002, Text::SerialGatewayName, 0x0A},
 }};
 
 // The product variants one executable serves, chosen by its file name.
@@ -46,17 +48,6 @@ inline constexpr std::array<ProductVariant, 7> VariantTable{{
 inline constexpr quint32 EnOceanGatewayType = 0x00020001;
 inline constexpr quint32 ScanGatewayType = 0x00030001;
 inline constexpr quint32 SerialGatewayType = 0x00030002;
-
-// String bases of the arithmetically indexed texts.
-namespace StringBase {
-inline constexpr int ModeName = 104;        // + mode index 0-3
-inline constexpr int ModeDescription = 114; // + mode index 0-3
-inline constexpr int WriteResult = 133;     // + 0 not sent / 1 sent
-inline constexpr int CheckMessage = 198;    // + check code 1-4
-inline constexpr int WindowTitle = 173;     // + variant index 0-6
-inline constexpr int PasswordStatus = 196;  // + protection flag 0/1
-inline constexpr int CompanyText = 146;     // the maker's identity, same in both languages
-}
 
 inline constexpr int ModeCount = 4;
 

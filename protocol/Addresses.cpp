@@ -91,6 +91,27 @@ quint32 ParseDottedAddress(const QString &text)
     return result;
 }
 
+bool DottedAddressPartsInRange(const QString &text)
+{
+    QStringView rest(text);
+    for (int part = 0; part < 4; ++part) {
+        const int value = ParseDecimalInt(rest);
+        if (value < 0 || value > 255)
+            return false;
+        const qsizetype dot = rest.indexOf(u'.');
+        if (dot < 0)
+            break;
+        rest = rest.mid(dot + 1);
+    }
+    return true;
+}
+
+bool PortNumberInRange(const QString &text)
+{
+    const int value = ParseDecimalInt(text);
+    return value >= 0 && value <= 0xFFFF;
+}
+
 QString DottedAddressText(quint32 addressValue)
 {
     return QStringLiteral("%1.%2.%3.%4")

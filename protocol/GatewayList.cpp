@@ -1,12 +1,16 @@
 #include "GatewayList.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <array>
 
 namespace {
 constexpr std::array<int, GatewayList::ColumnCount> HeaderStrings{
-    135, 136, 137, 138, 139, 140, 141, 142, 143, 185, 186, 187, 188, 189};
+    Text::TypeHeader,         Text::IpAddressHeader, Text::MacAddressHeader, Text::ModeHeader,
+    Text::PortHeader,         Text::RemoteIpHeader,  Text::IpMaskHeader,     Text::FirmwareHeader,
+    Text::SubnetGatewayHeader, Text::BaudRateHeader, Text::DataBitsHeader,   Text::StopBitsHeader,
+    Text::ParityHeader,       Text::FlowControlHeader};
 }
 
 int GatewayList::headerString(int column)

@@ -191,6 +191,8 @@ bool GatewaySocket::sendToBroadcastTargets(const QString &broadcastAddressText,
 
 void GatewaySocket::OnReceive()
 {
+    if (!m_receiving)
+        return;
     for (int i = 0; i < MaxDatagramsPerNotification && m_socket.hasPendingDatagrams(); ++i) {
         // A longer datagram arrives cut to the buffer and so fails every
         // length test below.

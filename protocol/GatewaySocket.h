@@ -61,6 +61,9 @@ public:
 
     // Nothing is received after this.
     void Close();
+    // Replies that arrive from now on are left unhandled until Close; the
+    // socket keeps its port meanwhile.
+    void StopReceiving() { m_receiving = false; }
 
     // Whether the socket holds the gateway port: false before the first
     // request, after a failed open (port taken) and after Close.
@@ -87,6 +90,7 @@ private:
     quint32 m_newAddress = 0;
     quint16 m_macTail = 0;
     RequestKind m_requestKind = RequestKind::IpSetup;
+    bool m_receiving = true;
     GatewaySocketOwner &m_owner;
     const int m_row;
     QUdpSocket m_socket;

@@ -78,6 +78,16 @@ quint32 ParseHexNumber(QStringView text);
 // beyond bit 31 are lost ("1.2.3.-1" gives 255.255.255.255).
 quint32 ParseDottedAddress(const QString &text);
 
+// Whether every part ParseDottedAddress reads from `text` lies in 0-255, so
+// that the value means what the text says (no part spills into another).
+// True for every text without parts out of range: "", "DHCP",
+// "192.168.001.010", "10.1", "a.b.c.d (DHCP)".
+bool DottedAddressPartsInRange(const QString &text);
+
+// Whether the leading decimal number of `text` (ParseDecimalInt) is a port
+// number, 0-65535, so that no bits are cut off when it is stored.
+bool PortNumberInRange(const QString &text);
+
 // "%d.%d.%d.%d", most significant byte first.
 QString DottedAddressText(quint32 addressValue);
 

@@ -19,6 +19,15 @@ public:
 
     virtual bool SendDiscover(const QString &broadcastAddress, const QStringList &adapterBroadcastList) = 0;
     virtual bool SendReadIdentity() = 0;
+    // IP-SETUP: `newAddress` (0 = DHCP) for the gateway whose MAC ends in
+    // `macTail` (high byte = fifth MAC byte), to the broadcast targets.
+    virtual bool SendIpSetup(quint32 newAddress, quint16 macTail, const QString &broadcastAddress,
+                             const QStringList &adapterBroadcastList) = 0;
+    virtual bool SendWriteIdentity(const QString &gatewayAddress) = 0;
+    virtual bool SendWriteNetwork(const QString &gatewayAddress) = 0;
+    virtual bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, quint32 typeCode) = 0;
+    // From now on no reply is handled; the exchange stays open until Close.
+    virtual void StopReceiving() = 0;
     virtual void Close() = 0;
     // False when the last request could not even open its socket, which
     // means port 30718 is held by another program (or sockets are missing).

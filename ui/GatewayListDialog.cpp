@@ -2,21 +2,26 @@
 
 #include "Artwork.h"
 #include "BroadcastDestinations.h"
+#include "ConfigurationEditor.h"
+#include "ConfigurationWrite.h"
 #include "DeviceTables.h"
 #include "DialogBuilder.h"
 #include "DialogTemplate.h"
 #include "GatewayListPresentation.h"
 #include "GatewayNotifyEvent.h"
+#include "MainWindowControls.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QTreeView>
 
@@ -27,17 +32,8 @@ namespace {
 
 const QString TemplateResource = QStringLiteral(":/dialogs/dialog102.json");
 
-// Shown instead of an empty status line when a refresh could not open its
-// socket, so that "port taken" does not read as "no gateways".
-constexpr int PortUnavailableString = 214;
-
 constexpr int ReadWaitMs = 1000;
 
-// Controls of the editor, by group.
-constexpr std::initializer_list<int> SerialCombos{1015, 1018, 1022, 1026, 1024};
-constexpr std::initializer_list<int> SerialGroup{1015, 1018, 1022, 1026, 1024, 1017,
-                                                 1021, 1023, 1027, 1025, 1028};
-constexpr std::initializer_list<int> AddressEdits{1105, 1106, 1111, 1020, 1107, 1110, 1109};
 
 } // namespace
 
@@ -53,23 +49,44 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
         qWarning("main window layout unusable: %s", qPrintable(error));
     const DialogTemplate dialogTemplate = layout.value_or(DialogTemplate{});
     const DialogBuilder builder(dialogTemplate, this);
-    m_controls = builder.numberedControls();
+    m_controls = ControlSet(builder.numberedControls());
 
-    m_listView = qobject_cast<QTreeView *>(control(1108));
-    m_progressBar = qobject_cast<QProgressBar *>(control(1009));
-    m_statusLine = label(1091);
+    m_listView = qobject_cast<QTreeView *>(control(Control::GatewayList));
+    m_progressBar = qobject_cast<QProgressBar *>(control(Control::ProgressBar));
+    m_statusLine = m_controls.label(Control::StatusLine);
     m_presentation = new GatewayListPresentation(dialogTemplate.rowStatusNames, this);
     m_presentation->setSourceModel(&m_gatewayList);
+    m_editor = new ConfigurationEditor(m_controls, m_gatewayList, this);
+    m_editor->setListView(m_listView);
+    m_write = std::make_unique<ConfigurationWrite>(*this, *m_editor, m_controls);
 
     // The serial-line combo boxes come with their fixed entries.
-    for (int id : SerialCombos) {
-        if (QComboBox *box = combo(id))
-            box->addItems(StringTable::comboEntries(id));
+    for (Control id : ControlGroup::SerialCombos) {
+        if (QComboBox *box = m_controls.combo(id))
+            box->addItems(StringTable::comboEntries(controlNumber(id)));
     }
-    if (QAbstractButton *refresh = qobject_cast<QAbstractButton *>(control(9)))
-        connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::OnRefreshList);
-    if (QComboBox *mode = combo(1001))
-        connect(mode, &QComboBox::activated, this, &GatewayListDialog::OnModeChanged);
+    if (auto *refresh = qobject_cast<QAbstractButton *>(control(Control::RefreshButton)))
+        connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::onRefreshCommand);
+    if (auto *setConfiguration = qobject_cast<QAbstractButton *>(control(Control::SetConfigurationButton)))
+        connect(setConfiguration, &QAbstractButton::clicked, this, &GatewayListDialog::OnOK);
+    connectEditor();
+}
+
+void GatewayListDialog::connectEditor()
+{
+    if (QComboBox *mode = m_controls.combo(Control::ModeCombo))
+        connect(mode, &QComboBox::activated, m_editor, &ConfigurationEditor::OnModeChanged);
+    if (QComboBox *oemType = m_controls.combo(Control::OemTypeCombo))
+        connect(oemType, &QComboBox::activated, m_editor, &ConfigurationEditor::OnOemTypeChanged);
+    if (auto *setOem = qobject_cast<QAbstractButton *>(control(Control::SetOemCheck)))
+        connect(setOem, &QAbstractButton::clicked, m_editor, &ConfigurationEditor::OnSetOem);
+    // Every change of the rows reloads the editor, as the list notifies
+    // item changes; a rebuild leaves no row selected and so an empty editor.
+    const auto reload = [this] { m_editor->OnGatewayListItemChanged(); };
+    connect(&m_gatewayList, &QAbstractItemModel::dataChanged, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::rowsInserted, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::rowsRemoved, m_editor, reload);
+    connect(&m_gatewayList, &QAbstractItemModel::modelReset, m_editor, reload);
 }
 
 GatewayListDialog::~GatewayListDialog() = default;
@@ -78,6 +95,7 @@ void GatewayListDialog::setVariant(int variantIndex, quint32 typeFilter)
 {
     m_variantIndex = variantIndex;
     m_typeFilter = typeFilter;
+    m_editor->setVariant(variantIndex);
 }
 
 void GatewayListDialog::setProtectionFlag(int flag) { m_protectionFlag = flag; }
@@ -92,7 +110,12 @@ void GatewayListDialog::setExchangeFactory(GatewayExchangeFactory factory)
 
 QWidget *GatewayListDialog::control(int id) const
 {
-    return m_controls.value(id);
+    return m_controls.widget(id);
+}
+
+QWidget *GatewayListDialog::control(Control id) const
+{
+    return control(controlNumber(id));
 }
 
 int GatewayListDialog::exec()
@@ -115,7 +138,7 @@ bool GatewayListDialog::OnInitDialog()
     setWindowTitle(loadString(StringBase::WindowTitle + m_variantIndex));
     setUpList();
 
-    if (QComboBox *mode = combo(1001)) {
+    if (QComboBox *mode = m_controls.combo(Control::ModeCombo)) {
         mode->clear();
         const int modes = m_variantIndex == 1 ? 1 : ModeCount;
         for (int i = 0; i < modes; ++i)
@@ -125,7 +148,7 @@ bool GatewayListDialog::OnInitDialog()
 
     OnModeChanged();
     UpdatePasswordStatus();
-    ShowEmptyEditor();
+    OnGatewayListItemChanged();
 
     // The first refresh runs once the window is visible and its loop runs.
     QCoreApplication::postEvent(this, new GatewayNotifyEvent(GatewayNotifyEvent::Refresh));
@@ -135,7 +158,7 @@ bool GatewayListDialog::OnInitDialog()
 void GatewayListDialog::setUpVariantControls()
 {
     if (m_variantIndex == 0) {
-        if (QComboBox *oem = combo(1012)) {
+        if (QComboBox *oem = m_controls.combo(Control::OemTypeCombo)) {
             QStringList entries;
             for (const DeviceType &type : DeviceTypeTable)
                 entries.append(oemEntryText(type));
@@ -145,12 +168,12 @@ void GatewayListDialog::setUpVariantControls()
             oem->addItems(entries);
             oem->setCurrentIndex(0);
         }
-        showControls({1012, 1013}, true);
-        setLabelText(1008, loadString(210));
+        m_controls.show(ControlGroup::Oem, true);
+        m_controls.setLabelText(Control::PortHint, loadString(Text::PortDefaultBothHint));
     } else if (m_variantIndex == 1) {
-        setLabelText(1008, loadString(209));
+        m_controls.setLabelText(Control::PortHint, loadString(Text::PortDefault10002Hint));
     } else {
-        showControls({1012, 1013}, false);
+        m_controls.show(ControlGroup::Oem, false);
     }
 }
 
@@ -159,6 +182,9 @@ void GatewayListDialog::setUpList()
     if (!m_listView)
         return;
     m_listView->setModel(m_presentation);
+    // A new selection, by click or by arrow key, loads the editor.
+    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, m_editor,
+            &ConfigurationEditor::OnSelectionChanged);
     QHeaderView *header = m_listView->header();
     const QList<int> widths = GatewayListPresentation::columnWidths(*m_listView);
     for (int column = 0; column < GatewayList::ColumnCount; ++column) {
@@ -189,34 +215,38 @@ void GatewayListDialog::postCompletion()
     QCoreApplication::postEvent(this, new GatewayNotifyEvent(GatewayNotifyEvent::Completion));
 }
 
+void GatewayListDialog::onRefreshCommand()
+{
+    if (!m_busy)
+        OnRefreshList();
+}
+
 void GatewayListDialog::OnRefreshList()
 {
-    if (m_busy)
-        return;
     EnableCommands(false);
     m_gatewayList.clear();
-    showControls({1011}, false);
-    ShowStatus(144);
+    m_controls.show({Control::ExportButton}, false);
+    ShowStatus(Text::SearchingGateways);
 
     bool portUnavailable = false;
-    if (std::unique_ptr<GatewayExchange> discovery = m_exchangeFactory(*this, -1)) {
+    if (std::unique_ptr<GatewayExchange> discovery = makeExchange(-1)) {
         // A discovery that was not sent simply finds nothing.
         if (!discovery->SendDiscover(m_broadcastAddress, m_adapterBroadcastList) && !discovery->wasOpened())
             portUnavailable = true;
-        WaitForReplies(ReadWaitMs);
+        WaitForReplies(ReadWaitMs, discovery.get());
         discovery->Close();
     }
 
     const int rows = m_gatewayList.count();
     if (rows > 0) {
-        ShowStatus(148);
+        ShowStatus(Text::ReadingConfiguration);
         for (int row = rows - 1; row >= 0; --row) {
-            std::unique_ptr<GatewayExchange> read = m_exchangeFactory(*this, row);
+            std::unique_ptr<GatewayExchange> read = makeExchange(row);
             if (!read)
                 break;
             if (!read->SendReadIdentity() && !read->wasOpened())
                 portUnavailable = true;
-            WaitForReplies(ReadWaitMs);
+            WaitForReplies(ReadWaitMs, read.get());
             read->Close();
             read.reset();
             if (m_gatewayList.typeCode(row) == 0)
@@ -225,11 +255,11 @@ void GatewayListDialog::OnRefreshList()
     }
 
     EnableCommands(true);
-    ShowStatus(portUnavailable ? PortUnavailableString : 0);
-    if (m_listView)
-        m_listView->setFocus();
+    // "Port taken" must not read as "no gateways".
+    ShowStatus(portUnavailable ? Text::PortInUse : Text::None);
+    focusList();
     if (m_gatewayList.count() > 0)
-        showControls({1011}, true);
+        m_controls.show({Control::ExportButton}, true);
     emit refreshFinished();
 }
 
@@ -238,19 +268,43 @@ void GatewayListDialog::EnableCommands(bool enable)
     if (!enable) {
         m_busy = true;
         QDialog::setEnabled(false);
-        enableControls({9, 1}, false);
-        setButtonIcon(9, 136);
-        setButtonIcon(1, 135);
+        m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, false);
+        setButtonIcon(Control::RefreshButton, 136);
+        setButtonIcon(Control::SetConfigurationButton, 135);
     } else {
-        setButtonIcon(9, 134);
-        setButtonIcon(1, 133);
+        setButtonIcon(Control::RefreshButton, 134);
+        setButtonIcon(Control::SetConfigurationButton, 133);
         QDialog::setEnabled(true);
-        enableControls({9, 1}, true);
+        m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, true);
         m_busy = false;
     }
 }
 
-void GatewayListDialog::WaitForReplies(int milliseconds)
+void GatewayListDialog::focusList()
+{
+    if (m_listView)
+        m_listView->setFocus();
+}
+
+std::unique_ptr<GatewayExchange> GatewayListDialog::makeExchange(int row)
+{
+    return m_exchangeFactory ? m_exchangeFactory(*this, row) : nullptr;
+}
+
+void GatewayListDialog::OnOK()
+{
+    if (m_busy)
+        return;
+    m_write->OnOK();
+    emit writeFinished();
+}
+
+void GatewayListDialog::accept()
+{
+    OnOK();
+}
+
+void GatewayListDialog::WaitForReplies(int milliseconds, GatewayExchange *exchange)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int steps = milliseconds / ReplyWait::StepMs;
@@ -265,7 +319,13 @@ void GatewayListDialog::WaitForReplies(int milliseconds)
             if (m_progressBar)
                 m_progressBar->setValue(step);
         },
-        [this] { return m_completionFlag; });
+        [this, exchange] {
+            // The reply the wait was for has come; a second one must not
+            // draw a second answer while the tail runs.
+            if (m_completionFlag && exchange)
+                exchange->StopReceiving();
+            return m_completionFlag;
+        });
     if (m_progressBar)
         m_progressBar->hide();
     QApplication::restoreOverrideCursor();
@@ -282,64 +342,28 @@ void GatewayListDialog::ShowStatus(int stringNumber)
 
 void GatewayListDialog::UpdatePasswordStatus()
 {
-    setLabelText(1016, loadString(StringBase::PasswordStatus + (m_protectionFlag != 0 ? 1 : 0)));
+    m_controls.setLabelText(Control::PasswordStatusLabel,
+                 loadString(StringBase::PasswordStatus + (m_protectionFlag != 0 ? 1 : 0)));
 }
 
 void GatewayListDialog::OnModeChanged()
 {
-    const QComboBox *mode = combo(1001);
-    const int modeIndex = mode ? qMax(0, mode->currentIndex()) : 0;
-    if (m_variantIndex == 5) {
-        setLabelText(1010, QString());
-        showControls({1004, 1110, 1005}, false);
-    } else {
-        setLabelText(1010, loadString(StringBase::ModeDescription + modeIndex));
-        // A TCP client connects out, so it has no mask of allowed addresses.
-        showControls({1004, 1110, 1005}, modeIndex != 1);
-    }
-    showControls({1002, 1109}, true);
-    showControls({1003}, false);
-    setLabelText(1002, loadString(modeIndex == 0 || modeIndex == 3 ? 203 : 205));
+    m_editor->OnModeChanged();
 }
 
 void GatewayListDialog::ShowEmptyEditor()
 {
-    showControls({1006, 1007, 1001, 1107, 1008}, true);
-    enableControls({1105, 1106, 1111, 1020, 1001, 1107, 1110, 1109}, false);
-    for (int id : SerialCombos) {
-        if (QComboBox *box = combo(id)) {
-            box->setCurrentIndex(-1);
-            box->setEnabled(false);
-        }
-    }
-    showControls(SerialGroup, false);
-    for (int id : AddressEdits) {
-        if (QLineEdit *field = edit(id))
-            field->clear();
-    }
-    OnModeChanged();
+    m_editor->ShowEmptyEditor();
+}
+
+void GatewayListDialog::OnGatewayListItemChanged()
+{
+    m_editor->OnGatewayListItemChanged();
 }
 
 EditorContents GatewayListDialog::editorContents() const
 {
-    const auto text = [this](int id) { return edit(id) ? edit(id)->text() : QString(); };
-    const auto entryText = [this](int id) { return combo(id) ? combo(id)->currentText() : QString(); };
-    const auto entryIndex = [this](int id) { return combo(id) ? combo(id)->currentIndex() : -1; };
-
-    EditorContents contents;
-    contents.modeIndex = entryIndex(1001);
-    contents.portText = text(1107);
-    contents.remoteAddressText = text(1109);
-    contents.allowedMaskText = text(1110);
-    contents.baudRateText = entryText(1015);
-    contents.dataBitsText = entryText(1018);
-    contents.stopBitsText = entryText(1022);
-    contents.parityIndex = entryIndex(1026);
-    contents.flowControlIndex = entryIndex(1024);
-    contents.oemTypeText = entryText(1012);
-    contents.subnetMaskText = text(1111);
-    contents.defaultGatewayText = text(1020);
-    return contents;
+    return m_editor->contents();
 }
 
 void GatewayListDialog::reject()
@@ -358,47 +382,7 @@ void GatewayListDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-QLineEdit *GatewayListDialog::edit(int id) const
-{
-    return qobject_cast<QLineEdit *>(control(id));
-}
-
-QComboBox *GatewayListDialog::combo(int id) const
-{
-    return qobject_cast<QComboBox *>(control(id));
-}
-
-QLabel *GatewayListDialog::label(int id) const
-{
-    return qobject_cast<QLabel *>(control(id));
-}
-
-void GatewayListDialog::showControls(std::initializer_list<int> ids, bool visible)
-{
-    for (int id : ids) {
-        if (QWidget *widget = control(id))
-            widget->setVisible(visible);
-    }
-}
-
-void GatewayListDialog::enableControls(std::initializer_list<int> ids, bool enabled)
-{
-    for (int id : ids) {
-        if (QWidget *widget = control(id))
-            widget->setEnabled(enabled);
-    }
-}
-
-void GatewayListDialog::setLabelText(int id, const QString &text)
-{
-    if (QLabel *target = label(id)) {
-        target->setText(text);
-        DialogBuilder::syncAccessibleTexts(target);
-        DialogBuilder::fitLabel(target);
-    }
-}
-
-void GatewayListDialog::setButtonIcon(int id, int iconNumber)
+void GatewayListDialog::setButtonIcon(Control id, int iconNumber)
 {
     if (auto *button = qobject_cast<QAbstractButton *>(control(id)))
         button->setIcon(Artwork::icon(iconNumber));

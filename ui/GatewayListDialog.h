@@ -1,24 +1,29 @@
 #pragma once
 
+#include "ControlSet.h"
 #include "GatewayExchange.h"
 #include "GatewayList.h"
 #include "GatewaySocketOwner.h"
+#include "MainWindowControls.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QStringList>
 
+#include <memory>
+
+class ConfigurationEditor;
+class ConfigurationWrite;
 class GatewayListPresentation;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 class QTreeView;
 class Settings;
 
 // The program's main window: the gateway list with its refresh by discovery,
-// and below it the configuration editor. It owns everything that lives during
-// a run and serves the sockets that fill the list.
+// and below it the configuration editor (ConfigurationEditor) with its
+// write (ConfigurationWrite). It owns everything that lives during a run,
+// wires the controls to their handlers and serves the sockets that fill the
+// list.
 class GatewayListDialog : public QDialog, public GatewaySocketOwner
 {
     Q_OBJECT
@@ -49,6 +54,7 @@ public:
 
     // A control by its template number; null for an unknown number.
     QWidget *control(int id) const;
+    QWidget *control(Control id) const;
 
     // Runs OnInitDialog, then the modal loop.
     int exec() override;
@@ -57,21 +63,32 @@ public:
     // state; posts the first refresh. Runs once.
     bool OnInitDialog();
     void OnGatewayNotify(int wParam);
-    // Clears the list, discovers the gateways and reads each one.
+    // Clears the list, discovers the gateways and reads each one. Runs also
+    // while the window is locked, as the write needs it; a user's command
+    // that arrives during a run is kept out before it gets here.
     void OnRefreshList();
+    // "Set configuration" (button, Enter); never closes the window.
+    void OnOK();
     // Locks (false) or unlocks (true) the window for the duration of a run.
     void EnableCommands(bool enable);
     // Waits `milliseconds` in 10 ms steps while replies are handled; a
     // completion message ends the wait 200 ms after the step it came in.
-    void WaitForReplies(int milliseconds);
+    // During those 200 ms the window keeps painting, but `exchange` (the
+    // one the wait is for) handles no further reply.
+    void WaitForReplies(int milliseconds, GatewayExchange *exchange = nullptr);
+    // A new exchange for `row` (-1: none); null when none can be made.
+    std::unique_ptr<GatewayExchange> makeExchange(int row);
+    // Gives the keyboard focus to the gateway list.
+    void focusList();
     // Shows string `stringNumber` in the status line; 0 clears it.
     void ShowStatus(int stringNumber);
     void UpdatePasswordStatus();
-    // Lays the editor out for the selected communication mode.
+    // The editor's handlers (see ConfigurationEditor).
     void OnModeChanged();
-    // The editor without a selected gateway: fields empty and disabled, the
-    // serial-line controls hidden and without selection.
     void ShowEmptyEditor();
+    void OnGatewayListItemChanged();
+    ConfigurationEditor &editor() { return *m_editor; }
+    ConfigurationWrite &write() { return *m_write; }
 
     // GatewaySocketOwner
     GatewayList &gatewayList() override { return m_gatewayList; }
@@ -84,8 +101,12 @@ public:
 signals:
     // The end of every refresh, after the window is unlocked again.
     void refreshFinished();
+    // The end of every "Set configuration" run.
+    void writeFinished();
 
 public slots:
+    // OK is "Set configuration", which leaves the window open.
+    void accept() override;
     void reject() override;
 
 protected:
@@ -93,13 +114,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QLineEdit *edit(int id) const;
-    QComboBox *combo(int id) const;
-    QLabel *label(int id) const;
-    void showControls(std::initializer_list<int> ids, bool visible);
-    void enableControls(std::initializer_list<int> ids, bool enabled);
-    void setLabelText(int id, const QString &text);
-    void setButtonIcon(int id, int iconNumber);
+    // A refresh the user asked for; kept out while a run is in progress.
+    void onRefreshCommand();
+    void setButtonIcon(Control id, int iconNumber);
+    void connectEditor();
     void setUpVariantControls();
     void setUpList();
 
@@ -114,7 +132,9 @@ private:
     Settings *m_settings = nullptr;
 
     GatewayExchangeFactory m_exchangeFactory;
-    QHash<int, QWidget *> m_controls;
+    ControlSet m_controls;
+    ConfigurationEditor *m_editor = nullptr;
+    std::unique_ptr<ConfigurationWrite> m_write;
     QList<int> m_columnWidths;
     GatewayListPresentation *m_presentation = nullptr;
     QTreeView *m_listView = nullptr;

@@ -52,7 +52,7 @@ public:
             if (gateway.ip != ip || gateway.typeCode == 0)
                 continue;
             QTimer::singleShot(gateway.replyMs, &m_context, [this, gateway] {
-                if (m_closed)
+                if (m_closed || m_deaf)
                     return;
                 GatewayList &rows = m_owner.gatewayList();
                 const std::optional<DeviceType> type = findDeviceType(gateway.typeCode);
@@ -60,13 +60,43 @@ public:
                 rows.setTypeCode(m_row, gateway.typeCode);
                 rows.setRowStatus(m_row, RowStatus::NoPassword);
                 if (gateway.completes) {
-                    rows.setCellText(m_row, GatewayList::ModeColumn, loadString(104));
+                    rows.setCellText(m_row, GatewayList::ModeColumn, loadString(StringBase::ModeName));
                     m_owner.postCompletion();
                 }
             });
         }
         return true;
     }
+
+    bool SendIpSetup(quint32 newAddress, quint16 macTail, const QString &, const QStringList &) override
+    {
+        return logWrite(QStringLiteral("ipsetup %1 %2").arg(newAddress, 8, 16, QLatin1Char('0')).arg(macTail, 4, 16, QLatin1Char('0')));
+    }
+    bool SendWriteIdentity(const QString &gatewayAddress) override
+    {
+        return logWrite(QStringLiteral("identitywrite ") + gatewayAddress);
+    }
+    bool SendWriteNetwork(const QString &gatewayAddress) override
+    {
+        if (!logWrite(QStringLiteral("networkwrite ") + gatewayAddress))
+            return false;
+        // The acknowledgement; a second one after it must go unhandled.
+        for (int delay : {m_network.discoveryReplyMs, m_network.discoveryReplyMs + 50}) {
+            QTimer::singleShot(delay, &m_context, [this] {
+                if (m_closed || m_deaf)
+                    return;
+                m_network.log.append(QStringLiteral("acknowledged"));
+                m_owner.postCompletion();
+            });
+        }
+        return true;
+    }
+    bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, quint32 typeCode) override
+    {
+        return logWrite(QStringLiteral("setupwrite %1 %2 %3").arg(gatewayAddress, macText).arg(typeCode, 8, 16, QLatin1Char('0')));
+    }
+
+    void StopReceiving() override { m_deaf = true; }
 
     void Close() override
     {
@@ -77,6 +107,14 @@ public:
     bool wasOpened() const override { return m_opened; }
 
 private:
+    bool logWrite(const QString &entry)
+    {
+        if (!open())
+            return false;
+        m_network.log.append(entry);
+        return true;
+    }
+
     bool open()
     {
         m_opened = !m_network.portHeld && !m_closed;
@@ -89,6 +127,7 @@ private:
     QObject m_context; // its timers die with the exchange
     bool m_opened = false;
     bool m_closed = false;
+    bool m_deaf = false;
 };
 
 } // namespace

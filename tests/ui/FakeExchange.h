@@ -24,7 +24,9 @@ struct FakeNetwork
     QList<Gateway> gateways;
     int discoveryReplyMs = 20;
     bool portHeld = false;           // every exchange fails to open
-    QStringList log;                 // "discover <broadcast>", "identity <row> <ip>", "close"
+    // "discover <broadcast>", "identity <row> <ip>", "ipsetup <address hex> <mac tail hex>",
+    // "identitywrite <ip>", "networkwrite <ip>", "acknowledged", "setupwrite <ip> <mac> <type hex>", "close"
+    QStringList log;
     int openExchanges = 0;
     int mostOpenAtOnce = 0;
 

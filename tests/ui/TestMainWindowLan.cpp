@@ -5,6 +5,7 @@
 #include "GatewayListDialog.h"
 #include "SimulatorProcess.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -77,7 +78,7 @@ private:
             if (!window.isBusy())
                 return;
             result.everEnabled |= window.isEnabled();
-            const QString text = qobject_cast<QLabel *>(window.control(1091))->text();
+            const QString text = qobject_cast<QLabel *>(window.control(Control::StatusLine))->text();
             if (result.statusTexts.value(result.statusTexts.size() - 1) != text)
                 result.statusTexts.append(text);
         });
@@ -149,8 +150,8 @@ private slots:
         QCOMPARE(requestsOf(log, u"000000f8"_s), rowsLastFirst);
         QCOMPARE(requestsOf(log, u"000000e6"_s), rowsLastFirst);
         QVERIFY(window->isEnabled());
-        QVERIFY(window->control(1011)->isVisible());
-        QCOMPARE(qobject_cast<QLabel *>(window->control(1091))->text(), QString());
+        QVERIFY(window->control(Control::ExportButton)->isVisible());
+        QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), QString());
     }
 
     void incompleteReadsEndAfterTheFullWait_data()
@@ -276,8 +277,8 @@ private slots:
         const RunResult run = refresh(*window);
         QVERIFY(run.elapsedMs >= 1000);
         QCOMPARE(window->gatewayList().count(), 0);
-        QCOMPARE(qobject_cast<QLabel *>(window->control(1091))->text(), StringTable::text(214));
-        QVERIFY(!window->control(1011)->isVisible());
+        QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), StringTable::text(Text::PortInUse));
+        QVERIFY(!window->control(Control::ExportButton)->isVisible());
         QTest::qWait(200);
         QVERIFY(requestsOf(m_sim->receivedDatagrams(), u"000000f6"_s).isEmpty());
     }

@@ -272,7 +272,7 @@ private slots:
         auto *legend = window->findChild<QLabel *>(QStringLiteral("unknownTypeLegendLabel"));
         QVERIFY(legend);
         QCOMPARE(legend->text(), QStringLiteral("= Unbekannter GW Typ"));
-        auto *list = qobject_cast<QTreeView *>(window->control(1108));
+        auto *list = qobject_cast<QTreeView *>(window->control(Control::GatewayList));
         QCOMPARE(list->model()->headerData(13, Qt::Horizontal).toString(), QStringLiteral("Flußsteuerung"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Orvano IP-Gateway Konfiguration"));
     }
@@ -280,7 +280,7 @@ private slots:
     void listColumnsAndBehaviour()
     {
         const auto window = makeWindow(0);
-        auto *list = qobject_cast<QTreeView *>(window->control(1108));
+        auto *list = qobject_cast<QTreeView *>(window->control(Control::GatewayList));
         QVERIFY(list);
         // Pixels for a font of 6-pixel base units, scaled to the font in use;
         // the type column widens at the cost of the remote and mask columns.
@@ -378,7 +378,7 @@ private slots:
         const QList<int> expected{1011, 1029, 1019, 1014, 1108, 9, 1105, 1106, 1111, 1020, 1001,
                                   1107, 1109, 1110, 1015, 1018, 1022, 1026, 1024, 1, 1013, 1012};
         QList<int> order;
-        QWidget *widget = window->control(1011);
+        QWidget *widget = window->control(Control::ExportButton);
         for (int guard = 0; guard < 200 && order.size() < expected.size(); ++guard) {
             if (widget->focusPolicy() & Qt::TabFocus)
                 order.append(widget->property(DialogBuilder::ControlIdProperty).toInt());
@@ -386,8 +386,8 @@ private slots:
         }
         QCOMPARE(order, expected);
         // Statics and the progress bar never take the focus.
-        QCOMPARE(window->control(1091)->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(window->control(1009)->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(window->control(Control::StatusLine)->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(window->control(Control::ProgressBar)->focusPolicy(), Qt::NoFocus);
     }
 
     void everyFieldIsNamedByItsLabel_data()
@@ -440,10 +440,10 @@ private slots:
     void remoteFieldNameFollowsTheModeLabel()
     {
         const auto window = makeWindow(2);
-        auto *mode = qobject_cast<QComboBox *>(window->control(1001));
+        auto *mode = qobject_cast<QComboBox *>(window->control(Control::ModeCombo));
         mode->setCurrentIndex(1);
         window->OnModeChanged();
-        QCOMPARE(window->control(1109)->accessibleName(), QStringLiteral("Remote connection IP address:"));
+        QCOMPARE(window->control(Control::RemoteAddressEdit)->accessibleName(), QStringLiteral("Remote connection IP address:"));
     }
 
     void initialEditorState_data()
@@ -480,19 +480,19 @@ private slots:
         QFETCH(bool, maskRowShown);
         QFETCH(QString, title);
         const auto window = makeWindow(variant);
-        auto *modeBox = qobject_cast<QComboBox *>(window->control(1001));
+        auto *modeBox = qobject_cast<QComboBox *>(window->control(Control::ModeCombo));
         QCOMPARE(entries(modeBox), modes);
         QCOMPARE(modeBox->currentIndex(), mode);
-        QCOMPARE(textOf(window->control(1010)), description);
-        QCOMPARE(textOf(window->control(1008)), portHint);
+        QCOMPARE(textOf(window->control(Control::ModeDescription)), description);
+        QCOMPARE(textOf(window->control(Control::PortHint)), portHint);
         QCOMPARE(window->windowTitle(), title);
-        QCOMPARE(window->control(1012)->isVisibleTo(window.get()), oemShown);
-        QCOMPARE(window->control(1013)->isVisibleTo(window.get()), oemShown);
+        QCOMPARE(window->control(Control::OemTypeCombo)->isVisibleTo(window.get()), oemShown);
+        QCOMPARE(window->control(Control::SetOemCheck)->isVisibleTo(window.get()), oemShown);
         for (int id : {1004, 1110, 1005})
             QCOMPARE(window->control(id)->isVisibleTo(window.get()), maskRowShown);
         for (int id : {1002, 1109, 1006, 1001, 1007, 1107, 1008})
             QVERIFY2(window->control(id)->isVisibleTo(window.get()), qPrintable(QString::number(id)));
-        QVERIFY(!window->control(1003)->isVisibleTo(window.get()));
+        QVERIFY(!window->control(Control::RemoteAddressHint)->isVisibleTo(window.get()));
         for (int id : {1105, 1106, 1111, 1020, 1001, 1107, 1110, 1109})
             QVERIFY2(!window->control(id)->isEnabledTo(window.get()), qPrintable(QString::number(id)));
         for (int id : {1105, 1106, 1111, 1020, 1107, 1110, 1109})
@@ -504,15 +504,15 @@ private slots:
             QCOMPARE(box->currentIndex(), -1);
             QVERIFY(box->count() > 0);
         }
-        QVERIFY(!window->control(1009)->isVisibleTo(window.get()));
-        QVERIFY(!window->control(1011)->isVisibleTo(window.get()));
-        QCOMPARE(textOf(window->control(1091)), QString());
+        QVERIFY(!window->control(Control::ProgressBar)->isVisibleTo(window.get()));
+        QVERIFY(!window->control(Control::ExportButton)->isVisibleTo(window.get()));
+        QCOMPARE(textOf(window->control(Control::StatusLine)), QString());
     }
 
     void oemComboListsTheTypesInCodeOrder()
     {
         const auto window = makeWindow(0);
-        auto *oem = qobject_cast<QComboBox *>(window->control(1012));
+        auto *oem = qobject_cast<QComboBox *>(window->control(Control::OemTypeCombo));
         QCOMPARE(entries(oem), (QStringList{u"00 00 00 01 (Vantor EIB Gateway)"_s, u"00 00 00 03 (Vantor Zone Unit)"_s,
                                             u"00 01 00 01 (PLN KNX IP Gateway)"_s,
                                             u"00 02 00 01 (Vantor EnOcean Gateway)"_s,
@@ -524,9 +524,9 @@ private slots:
     void serialCombosHoldTheirEntriesInTheLanguage()
     {
         const auto window = makeWindow(6, UiLanguage::German);
-        QCOMPARE(entries(qobject_cast<QComboBox *>(window->control(1026))),
+        QCOMPARE(entries(qobject_cast<QComboBox *>(window->control(Control::ParityCombo))),
                  (QStringList{u"N (keine)"_s, u"E (gerade)"_s, u"O (ungerade)"_s}));
-        QCOMPARE(qobject_cast<QComboBox *>(window->control(1015))->count(), 13);
+        QCOMPARE(qobject_cast<QComboBox *>(window->control(Control::BaudRateCombo))->count(), 13);
     }
 
     void modeChangeLaysOutTheRows_data()
@@ -557,14 +557,14 @@ private slots:
         QFETCH(QString, remoteLabel);
         QFETCH(QString, description);
         const auto window = makeWindow(variant);
-        qobject_cast<QComboBox *>(window->control(1001))->setCurrentIndex(mode);
+        qobject_cast<QComboBox *>(window->control(Control::ModeCombo))->setCurrentIndex(mode);
         window->OnModeChanged();
         for (int id : {1004, 1110, 1005})
             QCOMPARE(window->control(id)->isVisibleTo(window.get()), maskRow);
-        QVERIFY(window->control(1109)->isVisibleTo(window.get()));
-        QVERIFY(!window->control(1003)->isVisibleTo(window.get()));
-        QCOMPARE(textOf(window->control(1002)), remoteLabel);
-        QCOMPARE(textOf(window->control(1010)), description);
+        QVERIFY(window->control(Control::RemoteAddressEdit)->isVisibleTo(window.get()));
+        QVERIFY(!window->control(Control::RemoteAddressHint)->isVisibleTo(window.get()));
+        QCOMPARE(textOf(window->control(Control::RemoteAddressLabel)), remoteLabel);
+        QCOMPARE(textOf(window->control(Control::ModeDescription)), description);
     }
 
     void passwordStatusFollowsTheFlag()
@@ -572,19 +572,19 @@ private slots:
         const auto window = makeWindow(2);
         window->setProtectionFlag(1);
         window->UpdatePasswordStatus();
-        QCOMPARE(textOf(window->control(1016)), QStringLiteral("Password protection active"));
+        QCOMPARE(textOf(window->control(Control::PasswordStatusLabel)), QStringLiteral("Password protection active"));
         window->setProtectionFlag(0);
         window->UpdatePasswordStatus();
-        QCOMPARE(textOf(window->control(1016)), QStringLiteral("Password protection not active"));
+        QCOMPARE(textOf(window->control(Control::PasswordStatusLabel)), QStringLiteral("Password protection not active"));
     }
 
     void editorContentsReadTheControls()
     {
         const auto window = makeWindow(0);
-        qobject_cast<QLineEdit *>(window->control(1107))->setText(QStringLiteral("10001"));
-        qobject_cast<QLineEdit *>(window->control(1111))->setText(QStringLiteral("255.255.0.0"));
-        qobject_cast<QComboBox *>(window->control(1015))->setCurrentIndex(5);
-        qobject_cast<QComboBox *>(window->control(1001))->setCurrentIndex(3);
+        qobject_cast<QLineEdit *>(window->control(Control::PortEdit))->setText(QStringLiteral("10001"));
+        qobject_cast<QLineEdit *>(window->control(Control::SubnetMaskEdit))->setText(QStringLiteral("255.255.0.0"));
+        qobject_cast<QComboBox *>(window->control(Control::BaudRateCombo))->setCurrentIndex(5);
+        qobject_cast<QComboBox *>(window->control(Control::ModeCombo))->setCurrentIndex(3);
         const EditorContents contents = window->editorContents();
         QCOMPARE(contents.portText, QStringLiteral("10001"));
         QCOMPARE(contents.subnetMaskText, QStringLiteral("255.255.0.0"));

@@ -57,12 +57,12 @@ private:
                 if (!window.isBusy())
                     return;
                 ++observations->samples;
-                const QString text = qobject_cast<QLabel *>(window.control(1091))->text();
+                const QString text = qobject_cast<QLabel *>(window.control(Control::StatusLine))->text();
                 if (observations->statusTexts.value(observations->statusTexts.size() - 1) != text)
                     observations->statusTexts.append(text);
                 observations->everEnabled |= window.isEnabled();
                 observations->buttonsEverEnabled |=
-                    window.control(9)->isEnabled() || window.control(1)->isEnabled();
+                    window.control(Control::RefreshButton)->isEnabled() || window.control(Control::SetConfigurationButton)->isEnabled();
                 // Escape and the close box are refused while the run goes on.
                 window.reject();
                 window.close();
@@ -100,7 +100,7 @@ private slots:
     void waitLastsItsFullTimeAndStepsTheProgressBar()
     {
         const auto window = makeWindow();
-        auto *bar = qobject_cast<QProgressBar *>(window->control(1009));
+        auto *bar = qobject_cast<QProgressBar *>(window->control(Control::ProgressBar));
         QList<int> positions;
         bool visibleWhileStepping = true;
         connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
@@ -124,7 +124,7 @@ private slots:
     void shortWaitShowsAndHidesTheBarWithoutAStep()
     {
         const auto window = makeWindow();
-        auto *bar = qobject_cast<QProgressBar *>(window->control(1009));
+        auto *bar = qobject_cast<QProgressBar *>(window->control(Control::ProgressBar));
         bar->hide();
         int shows = 0;
         int hides = 0;
@@ -244,11 +244,11 @@ private slots:
 
         // Afterwards: unlocked, status cleared, focus on the list, export as rows exist.
         QVERIFY(window->isVisible());
-        QVERIFY(window->isEnabled() && window->control(9)->isEnabled() && window->control(1)->isEnabled());
-        QCOMPARE(qobject_cast<QLabel *>(window->control(1091))->text(), QString());
-        QCOMPARE(window->focusWidget(), window->control(1108));
-        QCOMPARE(window->control(1011)->isVisible(), !gateways.isEmpty());
-        QVERIFY(!window->control(1009)->isVisible());
+        QVERIFY(window->isEnabled() && window->control(Control::RefreshButton)->isEnabled() && window->control(Control::SetConfigurationButton)->isEnabled());
+        QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), QString());
+        QCOMPARE(window->focusWidget(), window->control(Control::GatewayList));
+        QCOMPARE(window->control(Control::ExportButton)->isVisible(), !gateways.isEmpty());
+        QVERIFY(!window->control(Control::ProgressBar)->isVisible());
     }
 
     void takenPortIsReportedInTheStatusLine_data()
@@ -272,16 +272,16 @@ private slots:
         const auto window = makeWindow();
         QVERIFY(runFirstRefresh(*window) >= 1000);
         QCOMPARE(window->gatewayList().count(), 0);
-        QCOMPARE(qobject_cast<QLabel *>(window->control(1091))->text(), message);
+        QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), message);
         QVERIFY(window->isEnabled());
 
         // Once the port is free again, the next refresh clears the message.
         m_network.portHeld = false;
         QSignalSpy finished(window.get(), &GatewayListDialog::refreshFinished);
-        qobject_cast<QAbstractButton *>(window->control(9))->click();
+        qobject_cast<QAbstractButton *>(window->control(Control::RefreshButton))->click();
         QVERIFY(finished.count() == 1 || finished.wait(10000));
         QCOMPARE(window->gatewayList().count(), 1);
-        QCOMPARE(qobject_cast<QLabel *>(window->control(1091))->text(), QString());
+        QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), QString());
     }
 
     void escapeEndsTheWindowOnlyWhenIdle()
@@ -303,7 +303,7 @@ private slots:
         const auto window = makeWindow();
         QVERIFY(runFirstRefresh(*window) > 0);
         const QStringList logBefore = m_network.log;
-        auto *list = qobject_cast<QTreeView *>(window->control(1108));
+        auto *list = qobject_cast<QTreeView *>(window->control(Control::GatewayList));
         const QRect row = list->visualRect(list->model()->index(0, 1));
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
         QTest::qWait(50);

@@ -1,0 +1,95 @@
+#pragma once
+
+// The numbers of the texts in the string table (resources/strings.tsv), by
+// what they say. The numbers are fixed: the table is keyed by them and some
+// are reached by arithmetic on a base (StringBase below), so a name never
+// changes its number.
+namespace Text {
+enum Number : int {
+    None = 0, // the empty status line
+
+    SocketsUnavailable = 103,
+
+    // Column headers of the gateway list.
+    TypeHeader = 135,
+    IpAddressHeader = 136,
+    MacAddressHeader = 137,
+    ModeHeader = 138,
+    PortHeader = 139,
+    RemoteIpHeader = 140,
+    IpMaskHeader = 141,
+    FirmwareHeader = 142,
+    SubnetGatewayHeader = 143,
+    BaudRateHeader = 185,
+    DataBitsHeader = 186,
+    StopBitsHeader = 187,
+    ParityHeader = 188,
+    FlowControlHeader = 189,
+
+    // Status line of the main window.
+    WrongMacAddress = 132,
+    SendingFailed = 133,
+    TransferredSuccessfully = 134,
+    SearchingGateways = 144,
+    SendingConfiguration = 145,
+    MissingGatewayAddress = 147,
+    ReadingConfiguration = 148,
+    SendingIpAddress = 149,
+    SendingOemInfo = 194,
+    GatewayPasswordProtected = 199,
+    UnknownDeviceType = 200,
+    UnknownMacAddress = 201,
+    CorruptDeviceContent = 202,
+    ModeNotAvailable = 208,
+    SendingSubnetInfo = 211,
+    PortInUse = 214,
+
+    // Outcome of a write, judged by what the gateway reports afterwards.
+    GatewayReportsNewConfiguration = 300,
+    GatewayNotFoundAgain = 301,
+    GatewayReportsOtherAddress = 302,
+    GatewayReportsOtherMode = 303,
+    GatewayReportsOtherPort = 304,
+    GatewayReportsOtherRemoteAddress = 305,
+    GatewayReportsOtherAllowedMask = 306,
+    GatewayReportsOtherSerialSettings = 307,
+    GatewayReportsOtherSubnetMask = 308,
+    GatewayReportsOtherDefaultGateway = 309,
+
+    // Input refused before anything is sent.
+    InvalidGatewayAddress = 310,
+    InvalidSubnetMask = 311,
+    InvalidDefaultGateway = 312,
+    InvalidRemoteAddress = 313,
+    InvalidAllowedMask = 314,
+    InvalidPort = 315,
+
+    // The maker's identity, the same in both languages.
+    CompanyName = 146,
+
+    // Device type names.
+    EibGatewayName = 153,
+    EnOceanGatewayName = 154,
+    ZoneUnitName = 155,
+    KnxGatewayName = 156,
+    ScanGatewayName = 157,
+    SerialGatewayName = 158,
+
+    // Editor labels and hints.
+    AllowedRemoteAddressLabel = 203,
+    RemoteConnectionAddressLabel = 205,
+    PortDefault10002Hint = 209,
+    PortDefaultBothHint = 210,
+};
+} // namespace Text
+
+// String bases of the arithmetically indexed texts.
+namespace StringBase {
+inline constexpr int ModeName = 104;        // + mode index 0-3
+inline constexpr int ModeDescription = 114; // + mode index 0-3
+inline constexpr int WriteResult = 133;     // + 0 not sent / 1 sent
+inline constexpr int CheckMessage = 198;    // + check code 1-4
+inline constexpr int WindowTitle = 173;     // + variant index 0-6
+inline constexpr int PasswordStatus = 196;  // + protection flag 0/1
+inline constexpr int CompanyText = Text::CompanyName;
+} // namespace StringBase

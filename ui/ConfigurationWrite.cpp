@@ -1,0 +1,397 @@
+#include "ConfigurationWrite.h"
+
+#include "ConfigurationEditor.h"
+#include "DeviceTables.h"
+#include "GatewayExchange.h"
+#include "GatewayList.h"
+#include "GatewayListDialog.h"
+#include "StringTable.h"
+#include "Texts.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+
+namespace {
+
+// Every write holds the window this long; only the network write ends
+// early, 200 ms after the gateway's acknowledgement.
+constexpr int WriteWaitMs = 8000;
+constexpr int ReadWaitMs = 1000;
+constexpr int MacLength = 12;
+constexpr int FixedModeVariant = 5;
+constexpr int TcpClientMode = 1;
+
+const QString Dhcp = QStringLiteral("DHCP");
+
+struct SavedRecordControls
+{
+    QString port;
+    QString remote;
+    QString mask;
+    std::array<int, 5> serial{};
+};
+
+} // namespace
+
+ConfigurationWrite::ConfigurationWrite(GatewayListDialog &window, ConfigurationEditor &editor,
+                                       const ControlSet &controls)
+    : m_window(window)
+    , m_editor(editor)
+    , m_controls(controls)
+{
+}
+
+ConfigurationWrite::~ConfigurationWrite() = default;
+
+void ConfigurationWrite::OnOK()
+{
+    m_window.ShowStatus(Text::None);
+    const QString mac = ConfigurationEditor::NormalizeMac(m_controls.text(Control::MacEdit));
+    if (mac.size() != MacLength) {
+        m_window.ShowStatus(Text::WrongMacAddress);
+        return;
+    }
+    const bool setupWillRun = m_controls.isShown(Control::ModeCombo);
+    if (const int refusal = refusedInput(setupWillRun)) {
+        m_window.ShowStatus(refusal);
+        return;
+    }
+
+    // The IP field in the form every later step uses: a dotted quad or
+    // "DHCP", with " (DHCP)" kept when the field had it.
+    const QString field = m_controls.text(Control::IpAddressEdit);
+    quint32 addressValue = ParseDottedAddress(field);
+    QString ipText = addressValue != 0 ? DottedAddressText(addressValue) : Dhcp;
+    if (field.contains(QStringLiteral("(DHCP)")))
+        ipText += QStringLiteral(" (DHCP)");
+    m_controls.setText(Control::IpAddressEdit, ipText);
+
+    const ConfigurationEditor::GatewayCheck check = m_editor.LookUpGateway(mac);
+    if (setupWillRun) {
+        if (check.checkCode > 0) {
+            m_window.ShowStatus(StringBase::CheckMessage + check.checkCode);
+            return;
+        }
+        if (!modeAllowed(mac, check.typeCode)) {
+            m_window.ShowStatus(Text::ModeNotAvailable);
+            return;
+        }
+    }
+
+    m_window.EnableCommands(false);
+    m_written = Written{};
+    bool lastResult = true;
+    bool refreshPending = false;
+
+    if (m_editor.FindGatewayRow(ipText, mac) == -1) {
+        lastResult = runIpSetup(addressValue, mac);
+        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
+        if (!lastResult) {
+            m_window.EnableCommands(true);
+            return;
+        }
+        if (ipText != Dhcp)
+            refreshPending = true;
+        else
+            switchToDhcp(mac, &addressValue, &ipText);
+    }
+
+    const auto stopWith = [&](int status) {
+        if (refreshPending)
+            m_window.OnRefreshList();
+        m_window.ShowStatus(status);
+        m_window.EnableCommands(true);
+    };
+    if (addressValue == 0) {
+        stopWith(Text::MissingGatewayAddress);
+        return;
+    }
+    if (check.checkCode > 0) {
+        stopWith(StringBase::CheckMessage + check.checkCode);
+        return;
+    }
+
+    auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
+    if (oemBox && oemBox->isChecked()) {
+        lastResult = runIdentityWrite(ipText);
+        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
+        oemBox->setChecked(false);
+    }
+    if (m_editor.IsSubnetChanged(mac)) {
+        runNetworkWrite(ipText);
+        m_window.ShowStatus(Text::None);
+    }
+    if (m_controls.isShown(Control::ModeCombo)) {
+        lastResult = runSetupWrite(ipText, mac, check.typeCode);
+        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
+    }
+
+    if (lastResult) {
+        const int row = m_editor.FindGatewayRow(std::nullopt, mac);
+        if (m_window.variantIndex() == FixedModeVariant && row != -1 && RereadGatewayRow(row, ipText))
+            m_window.ShowStatus(outcome(ipText, mac));
+        else {
+            refreshAndSelect(ipText, mac);
+            m_window.ShowStatus(outcome(ipText, mac));
+        }
+    }
+    m_window.EnableCommands(true);
+}
+
+int ConfigurationWrite::refusedInput(bool setupWillRun) const
+{
+    // Each part of an address goes into one byte and a port into two; a value
+    // beyond them would reach the gateway as some other address or port.
+    const auto address = [this](Control id) { return DottedAddressPartsInRange(m_controls.text(id)); };
+    if (!address(Control::IpAddressEdit))
+        return Text::InvalidGatewayAddress;
+    if (!address(Control::SubnetMaskEdit))
+        return Text::InvalidSubnetMask;
+    if (!address(Control::DefaultGatewayEdit))
+        return Text::InvalidDefaultGateway;
+    if (!setupWillRun)
+        return Text::None;
+    if (!PortNumberInRange(m_controls.text(Control::PortEdit)))
+        return Text::InvalidPort;
+    if (!address(Control::RemoteAddressEdit))
+        return Text::InvalidRemoteAddress;
+    if (m_controls.currentIndex(Control::ModeCombo) != TcpClientMode && !address(Control::AllowedMaskEdit))
+        return Text::InvalidAllowedMask;
+    return Text::None;
+}
+
+bool ConfigurationWrite::modeAllowed(const QString &mac, quint32 typeCode) const
+{
+    const quint32 bit = modeBit(m_controls.currentIndex(Control::ModeCombo));
+    QString firmware;
+    m_editor.GetFirmwareByMac(mac, &firmware);
+    for (const DeviceType &type : DeviceTypeTable) {
+        if (type.typeCode != typeCode || (type.allowedModesMask & bit) != 0)
+            continue;
+        // The first EnOcean firmware generation still takes every mode.
+        if (typeCode == EnOceanGatewayType && firmware.startsWith(QStringLiteral("1.")))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+bool ConfigurationWrite::runIpSetup(quint32 addressValue, const QString &mac)
+{
+    m_window.ShowStatus(Text::SendingIpAddress);
+    const quint16 macTail = quint16(ParseHexNumber(mac.right(4)));
+    bool sent = false;
+    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
+        sent = exchange->SendIpSetup(addressValue, macTail, m_window.broadcastAddress(),
+                                     m_window.adapterBroadcastList());
+        m_window.WaitForReplies(WriteWaitMs, exchange.get());
+        exchange->Close();
+    }
+    if (sent) {
+        m_written.address = true;
+        m_written.toDhcp = addressValue == 0;
+        m_written.addressValue = addressValue;
+    }
+    return sent;
+}
+
+void ConfigurationWrite::switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText)
+{
+    // The gateway now takes its address from a DHCP server; the refresh
+    // finds out which. It empties the editor, so what the user set for the
+    // configuration record is carried over it.
+    SavedRecordControls saved;
+    saved.port = m_controls.text(Control::PortEdit);
+    saved.remote = m_controls.text(Control::RemoteAddressEdit);
+    saved.mask = m_controls.text(Control::AllowedMaskEdit);
+    std::size_t i = 0;
+    for (Control id : ControlGroup::SerialCombos)
+        saved.serial[i++] = m_controls.currentIndex(id);
+
+    m_window.OnRefreshList();
+    // A list that rebuilt its rows left nothing selected; the editor is empty.
+    m_editor.OnGatewayListItemChanged();
+
+    m_controls.setText(Control::PortEdit, saved.port);
+    m_controls.setText(Control::RemoteAddressEdit, saved.remote);
+    m_controls.setText(Control::AllowedMaskEdit, saved.mask);
+    i = 0;
+    for (Control id : ControlGroup::SerialCombos)
+        m_controls.setCurrentIndex(id, saved.serial[i++]);
+    m_window.EnableCommands(false);
+
+    const int row = m_editor.firstRowOf(mac);
+    if (row >= 0) {
+        *addressValue = ParseDottedAddress(m_window.gatewayList().cellText(row, GatewayList::IpAddressColumn));
+        *ipText = DottedAddressText(*addressValue);
+    }
+}
+
+bool ConfigurationWrite::runIdentityWrite(const QString &ipText)
+{
+    m_window.ShowStatus(Text::SendingOemInfo);
+    bool sent = false;
+    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
+        sent = exchange->SendWriteIdentity(ipText);
+        m_window.WaitForReplies(WriteWaitMs, exchange.get());
+        exchange->Close();
+    }
+    return sent;
+}
+
+bool ConfigurationWrite::runNetworkWrite(const QString &ipText)
+{
+    m_window.ShowStatus(Text::SendingSubnetInfo);
+    bool sent = false;
+    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
+        sent = exchange->SendWriteNetwork(ipText);
+        m_window.WaitForReplies(WriteWaitMs, exchange.get());
+        exchange->Close();
+    }
+    if (sent) {
+        m_written.network = true;
+        m_written.subnetMaskText = m_controls.text(Control::SubnetMaskEdit);
+        m_written.defaultGatewayText = m_controls.text(Control::DefaultGatewayEdit);
+    }
+    return sent;
+}
+
+bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac, quint32 typeCode)
+{
+    m_window.ShowStatus(Text::SendingConfiguration);
+    // What the record carries, as the gateway will store it.
+    const EditorContents editor = m_editor.contents();
+    SetupWriteInput input;
+    input.modeIndex = editor.modeIndex;
+    input.portText = editor.portText;
+    input.remoteAddressText = editor.remoteAddressText;
+    input.allowedMaskText = editor.allowedMaskText;
+    input.baudRateText = editor.baudRateText;
+    input.dataBitsText = editor.dataBitsText;
+    input.stopBitsText = editor.stopBitsText;
+    input.parityIndex = editor.parityIndex;
+    input.flowControlIndex = editor.flowControlIndex;
+    input.macText = mac;
+    input.typeCode = typeCode;
+    const std::optional<SetupRecord> record = DecodeSetupRecord(BuildSetupWrite(input));
+
+    bool sent = false;
+    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
+        sent = exchange->SendWriteSetup(ipText, mac, typeCode);
+        m_window.WaitForReplies(WriteWaitMs, exchange.get());
+        exchange->Close();
+    }
+    if (sent)
+        m_written.setup = record;
+    return sent;
+}
+
+void ConfigurationWrite::refreshAndSelect(const QString &ipText, const QString &mac)
+{
+    m_window.OnRefreshList();
+    const int row = m_editor.FindGatewayRow(ipText, mac);
+    if (row != -1) {
+        m_editor.selectRow(row);
+        m_editor.OnGatewayListItemChanged();
+    }
+}
+
+bool ConfigurationWrite::RereadGatewayRow(int row, const QString &ipText)
+{
+    GatewayList &list = m_window.gatewayList();
+    list.setCellText(row, GatewayList::IpAddressColumn, ipText);
+    list.setCellText(row, GatewayList::PortColumn, QStringLiteral("???"));
+    list.setCellText(row, GatewayList::RemoteIpColumn, QStringLiteral("???"));
+    list.setTypeCode(row, 0);
+    list.setRowStatus(row, RowStatus::UnknownType);
+    m_window.ShowStatus(Text::ReadingConfiguration);
+
+    std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(row);
+    if (!exchange)
+        return false;
+    exchange->SendReadIdentity();
+    m_window.WaitForReplies(ReadWaitMs, exchange.get());
+    exchange->Close();
+    exchange.reset();
+
+    m_window.ShowStatus(Text::None);
+    m_window.focusList();
+    if (list.typeCode(row) == 0) {
+        list.setRowStatus(row, RowStatus::UnknownType);
+        return false;
+    }
+    if (list.rowStatus(row) == int(RowStatus::CorruptContent))
+        return false;
+    m_controls.setText(Control::PortEdit, list.cellText(row, GatewayList::PortColumn));
+    m_controls.setText(Control::RemoteAddressEdit, list.cellText(row, GatewayList::RemoteIpColumn));
+    return true;
+}
+
+// ---- what the gateway reports after the write ------------------------------
+
+int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
+{
+    const int row = m_editor.firstRowOf(mac);
+    if (row < 0)
+        return Text::GatewayNotFoundAgain;
+
+    const QString shown = m_window.gatewayList().cellText(row, GatewayList::IpAddressColumn);
+    const bool shownDhcp = shown.contains(Dhcp);
+    const bool addressTaken = m_written.address
+        ? (m_written.toDhcp ? shownDhcp : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
+        : ParseDottedAddress(shown) == ParseDottedAddress(ipText);
+    if (!addressTaken)
+        return Text::GatewayReportsOtherAddress;
+    if (const int setup = setupOutcome(row))
+        return setup;
+    if (const int network = networkOutcome(row))
+        return network;
+    return Text::GatewayReportsNewConfiguration;
+}
+
+int ConfigurationWrite::setupOutcome(int row) const
+{
+    if (!m_written.setup)
+        return Text::None;
+    const SetupRecord &record = *m_written.setup;
+    const GatewayList &list = m_window.gatewayList();
+    const auto shows = [&](int column, const QString &expected) { return list.cellText(row, column) == expected; };
+    // The texts the list shows for a record, as the setup reply fills them.
+    const int mode = qMin(int(record.mode), ModeCount - 1);
+    if (!shows(GatewayList::ModeColumn, loadString(StringBase::ModeName + mode)))
+        return Text::GatewayReportsOtherMode;
+    if (!shows(GatewayList::PortColumn, QString::number(record.port)))
+        return Text::GatewayReportsOtherPort;
+    if (!shows(GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress)))
+        return Text::GatewayReportsOtherRemoteAddress;
+    if (mode != TcpClientMode && !shows(GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask)))
+        return Text::GatewayReportsOtherAllowedMask;
+    if (!shows(GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)))
+        || !shows(GatewayList::DataBitsColumn, QString::number(record.dataBits))
+        || !shows(GatewayList::StopBitsColumn, QString::number(record.stopBits))
+        || !shows(GatewayList::ParityColumn, QString::number(record.parity))
+        || !shows(GatewayList::FlowControlColumn, QString::number(record.flowControl)))
+        return Text::GatewayReportsOtherSerialSettings;
+    return Text::None;
+}
+
+int ConfigurationWrite::networkOutcome(int row) const
+{
+    if (!m_written.network)
+        return Text::None;
+    const GatewayList &list = m_window.gatewayList();
+    const QString column = list.cellText(row, GatewayList::SubnetGatewayColumn);
+    // A gateway that does not answer the network request reports nothing to compare.
+    if (column.isEmpty())
+        return Text::None;
+    const SubnetColumn reported = ParseSubnetColumn(column);
+    // A gateway on DHCP shows no host bits of its own.
+    const bool dhcp = list.cellText(row, GatewayList::IpAddressColumn).contains(Dhcp);
+    if (!dhcp
+        && HostBitsFromMask(ParseDottedAddress(reported.maskText))
+               != HostBitsFromMask(ParseDottedAddress(m_written.subnetMaskText)))
+        return Text::GatewayReportsOtherSubnetMask;
+    if (ParseDottedAddress(reported.gatewayText) != ParseDottedAddress(m_written.defaultGatewayText))
+        return Text::GatewayReportsOtherDefaultGateway;
+    return Text::None;
+}
