@@ -72,6 +72,7 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
         connect(refresh, &QAbstractButton::clicked, this, &GatewayListDialog::OnRefreshList);
     if (QComboBox *mode = combo(Control::ModeCombo))
         connect(mode, &QComboBox::activated, this, &GatewayListDialog::OnModeChanged);
+    connectCommands();
 }
 
 GatewayListDialog::~GatewayListDialog() = default;

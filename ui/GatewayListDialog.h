@@ -73,6 +73,11 @@ public:
     void UpdatePasswordStatus();
     // Lays the editor out for the selected communication mode.
     void OnModeChanged();
+    // The four commands of the top row (GatewayListCommands.cpp).
+    void OnPassword();
+    void OnBroadcastAddress();
+    void OnResetIp();
+    void OnExportList();
     // The editor without a selected gateway: fields empty and disabled, the
     // serial-line controls hidden and without selection.
     void ShowEmptyEditor();
@@ -112,6 +117,7 @@ private:
     void setButtonIcon(Control id, int iconNumber);
     void setUpVariantControls();
     void setUpList();
+    void connectCommands();
 
     GatewayList m_gatewayList;
     quint32 m_typeFilter = 0;
