@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
@@ -28,4 +29,13 @@ void whenModal(std::function<void(T *)> action, int timeoutMs = 10000)
             action(modal);
     });
     poll->start();
+}
+
+// Saves a picture of `widget` as <name>.png in the folder GWCFG_SCREENSHOT_DIR
+// names, for a look by eye; does nothing when it is not set.
+inline void saveScreenshotIfAsked(QWidget *widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("GWCFG_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }

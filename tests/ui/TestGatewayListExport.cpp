@@ -119,6 +119,8 @@ private:
             QLineEdit *fileName = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
             fileName->setText(name);
             whenModal<QMessageBox>([&](QMessageBox *box) {
+                saveScreenshotIfAsked(box, u"export-"_s + (box->icon() == QMessageBox::Warning ? u"failure-"_s : u"success-"_s)
+                                               + (StringTable::currentLanguage() == UiLanguage::German ? u"de"_s : u"en"_s));
                 outcome.messageTitle = box->windowTitle();
                 outcome.message = box->text();
                 outcome.icon = box->icon();
@@ -181,17 +183,21 @@ private slots:
 
     void exportThroughTheSaveDialog_data()
     {
+        QTest::addColumn<int>("language");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("oldContent"); // empty: no file before
         QTest::addColumn<int>("flag");
         QTest::addColumn<QString>("file");
-        QTest::newRow("name without extension") << u"gateways"_s << QByteArray() << 0 << u"gateways.txt"_s;
-        QTest::newRow("name with extension") << u"gateways.csv"_s << QByteArray() << 0 << u"gateways.csv"_s;
+        const int en = int(UiLanguage::English);
+        QTest::newRow("name without extension") << en << u"gateways"_s << QByteArray() << 0 << u"gateways.txt"_s;
+        QTest::newRow("German, name with extension")
+            << int(UiLanguage::German) << u"gateways.csv"_s << QByteArray() << 0 << u"gateways.csv"_s;
         QTest::newRow("existing file replaced, password line owner-only")
-            << u"old.txt"_s << QByteArray(4096, 'x') << 1 << u"old.txt"_s;
+            << en << u"old.txt"_s << QByteArray(4096, 'x') << 1 << u"old.txt"_s;
     }
     void exportThroughTheSaveDialog()
     {
+        QFETCH(int, language);
         QFETCH(QString, typed);
         QFETCH(QByteArray, oldContent);
         QFETCH(int, flag);
@@ -204,12 +210,13 @@ private slots:
             old.close();
             QVERIFY(old.setPermissions(old.permissions() | QFile::ReadGroup | QFile::ReadOther));
         }
+        StringTable::setCurrentLanguage(UiLanguage(language));
         const auto window = makeWindow(TwoRows, flag, u"pw"_s);
         const Outcome outcome = runExport(*window, m_folder->path(), typed);
-        QCOMPARE(outcome.dialogTitle, u"Export IP-GW list"_s);
+        QCOMPARE(outcome.dialogTitle, StringTable::text(150));
         QCOMPARE(outcome.filters, (QStringList{u"TXT Files (*.txt)"_s, u"All Files (*.*)"_s}));
-        QCOMPARE(outcome.messageTitle, u"Export IP-GW list"_s);
-        QCOMPARE(outcome.message, u"The list has been exported successfully!"_s);
+        QCOMPARE(outcome.messageTitle, StringTable::text(150));
+        QCOMPARE(outcome.message, StringTable::text(151));
         QCOMPARE(outcome.icon, QMessageBox::Information);
         GatewayList expected;
         fill(expected, TwoRows);
@@ -219,9 +226,18 @@ private slots:
             QCOMPARE(QFileInfo(path).permissions() & GroupOrOther, QFile::Permissions());
     }
 
+    void failureIsReportedAndOldFileKept_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("English") << int(UiLanguage::English) << u"The list could not be exported to \""_s;
+        QTest::newRow("German") << int(UiLanguage::German) << u"Die Liste konnte nicht nach \""_s;
+    }
     void failureIsReportedAndOldFileKept()
     {
-        StringTable::setCurrentLanguage(UiLanguage::German);
+        QFETCH(int, language);
+        QFETCH(QString, start);
+        StringTable::setCurrentLanguage(UiLanguage(language));
         const QString folder = m_folder->filePath(u"locked"_s);
         QVERIFY(QDir().mkdir(folder));
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
@@ -239,8 +255,7 @@ private slots:
             outcome = runExport(*window, folder, u"list.txt"_s);
         }
         QCOMPARE(outcome.icon, QMessageBox::Warning);
-        QVERIFY2(outcome.message.startsWith(u"Die Liste konnte nicht nach \""_s + path + u"\" exportiert werden: "_s),
-                 qPrintable(outcome.message));
+        QVERIFY2(outcome.message.startsWith(start + path + u'"'), qPrintable(outcome.message));
         QVERIFY2(outcome.message.contains(u"ermission denied"_s), qPrintable(outcome.message));
         QCOMPARE(fileContent(path), QByteArray("old content\r\n"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"list.txt"_s});
