@@ -5,28 +5,20 @@
 #include "BroadcastAddressDialog.h"
 #include "GatewayListDialog.h"
 #include "GatewayListExport.h"
+#include "MainWindowControls.h"
 #include "PasswordSettingsDialog.h"
 #include "ResetIpDialog.h"
 #include "Settings.h"
 
 #include <QAbstractButton>
 
-namespace {
-
-constexpr int ExportListButton = 1011;
-constexpr int PasswordButton = 1014;
-constexpr int BroadcastAddressButton = 1019;
-constexpr int ResetIpButton = 1029;
-
-} // namespace
-
 void GatewayListDialog::connectCommands()
 {
-    const std::pair<int, void (GatewayListDialog::*)()> commands[] = {
-        {ExportListButton, &GatewayListDialog::OnExportList},
-        {PasswordButton, &GatewayListDialog::OnPassword},
-        {BroadcastAddressButton, &GatewayListDialog::OnBroadcastAddress},
-        {ResetIpButton, &GatewayListDialog::OnResetIp},
+    const std::pair<Control, void (GatewayListDialog::*)()> commands[] = {
+        {Control::ExportButton, &GatewayListDialog::OnExportList},
+        {Control::PasswordButton, &GatewayListDialog::OnPassword},
+        {Control::BroadcastButton, &GatewayListDialog::OnBroadcastAddress},
+        {Control::ResetIpButton, &GatewayListDialog::OnResetIp},
     };
     for (const auto &[id, handler] : commands) {
         if (auto *button = qobject_cast<QAbstractButton *>(control(id)))

@@ -2,6 +2,7 @@
 
 #include "GatewayList.h"
 #include "StringTable.h"
+#include "Texts.h"
 #include "Windows1252.h"
 
 #include <QDir>
@@ -10,12 +11,6 @@
 #include <QSaveFile>
 
 namespace {
-
-constexpr int TitleString = 150;
-constexpr int SuccessString = 151;
-constexpr int HeaderString = 152;
-constexpr int PasswordLineString = 195;
-constexpr int FailureString = 343;
 
 const QString LineEnd = QStringLiteral("\r\n");
 
@@ -32,9 +27,9 @@ QByteArray GatewayListExport::content() const
 {
     QString text;
     if (m_protectionFlag != 0)
-        text += loadString(PasswordLineString) + m_password + u']' + LineEnd;
+        text += loadString(Text::ExportPasswordLine) + m_password + u']' + LineEnd;
     // The header text ends with its own line end.
-    text += loadString(HeaderString);
+    text += loadString(Text::ExportHeaderLine);
     for (int row = 0; row < m_list.count(); ++row) {
         for (int column = 0; column < ExportedColumns; ++column)
             text += m_list.cellText(row, column) + u'\t';
@@ -74,7 +69,7 @@ void GatewayListExport::OnExportList(QWidget *parent) const
     if (m_list.count() <= 0)
         return;
 
-    QFileDialog dialog(parent, loadString(TitleString));
+    QFileDialog dialog(parent, loadString(Text::ExportTitle));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), QStringLiteral("All Files (*.*)")});
@@ -87,9 +82,9 @@ void GatewayListExport::OnExportList(QWidget *parent) const
 
     QString reason;
     const bool written = writeTo(path, &reason);
-    QMessageBox box(written ? QMessageBox::Information : QMessageBox::Warning, loadString(TitleString),
-                    written ? loadString(SuccessString)
-                            : loadString(FailureString).arg(QDir::toNativeSeparators(path), reason),
+    QMessageBox box(written ? QMessageBox::Information : QMessageBox::Warning, loadString(Text::ExportTitle),
+                    written ? loadString(Text::ExportSucceeded)
+                            : loadString(Text::ExportFailed).arg(QDir::toNativeSeparators(path), reason),
                     QMessageBox::Ok, parent);
     box.exec();
 }

@@ -5,6 +5,7 @@
 #include "SocketOptions.h"
 #include "StringTable.h"
 #include "Telegrams.h"
+#include "Texts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,12 +21,6 @@ const QString TemplateResource = QStringLiteral(":/dialogs/dialog152.json");
 constexpr int MacByte5Edit = 1030;
 constexpr int MacByte6Edit = 1031;
 constexpr int NewAddressEdit = 1029;
-
-constexpr int MissingMacString = 212;
-constexpr int MissingAddressString = 213;
-constexpr int BadMacByte5String = 340;
-constexpr int BadMacByte6String = 341;
-constexpr int BadAddressString = 342;
 
 // A wait that keeps the windows painting; input is locked by the caller.
 void pause(int milliseconds)
@@ -79,17 +74,17 @@ void ResetIpDialog::OnOK()
     // A byte that is not one, or an address that is not one, would reset
     // another gateway or switch this one to DHCP unasked.
     if (macText5.isEmpty() || macText6.isEmpty())
-        return showMessage(MissingMacString);
+        return showMessage(Text::MissingMacBytes);
     if (addressText.isEmpty())
-        return showMessage(MissingAddressString);
+        return showMessage(Text::MissingNewAddress);
     const std::optional<quint8> macByte5 = parseMacByte(macText5);
     if (!macByte5)
-        return showMessage(BadMacByte5String);
+        return showMessage(Text::BadMacByte5);
     const std::optional<quint8> macByte6 = parseMacByte(macText6);
     if (!macByte6)
-        return showMessage(BadMacByte6String);
+        return showMessage(Text::BadMacByte6);
     if (!parseNewAddress(addressText))
-        return showMessage(BadAddressString);
+        return showMessage(Text::BadNewAddress);
 
     m_sending = true;
     setEnabled(false);
