@@ -51,6 +51,8 @@ UiLanguage LanguageSwitch::languageFromLocale(const QLocale &locale)
 std::optional<UiLanguage> LanguageSwitch::readSwitch()
 {
     const auto store = UserStore::open(Organisation, Application);
+    if (!store)
+        return std::nullopt;
     const QString languageKey = QStringLiteral("Language");
     const QString subLanguageKey = QStringLiteral("SubLanguage");
     const auto language = store->contains(languageKey) ? readNumber(store->value(languageKey)) : std::nullopt;

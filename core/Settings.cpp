@@ -40,7 +40,7 @@ std::optional<QString> readText(const QVariant &value)
 QByteArray fileContent(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.read(UserStore::MaxFileSize + 1) : QByteArray();
 }
 
 } // namespace
@@ -63,20 +63,23 @@ QString Settings::location() const
 
 int Settings::protectionFlag() const
 {
-    const auto store = UserStore::open(m_organisation, m_application);
-    return readInt(store->value(UsePasswordKey)).value_or(DefaultProtectionFlag);
+    return readInt(storedValue(UsePasswordKey)).value_or(DefaultProtectionFlag);
 }
 
 QString Settings::password() const
 {
-    const auto store = UserStore::open(m_organisation, m_application);
-    return readText(store->value(PasswordKey)).value_or(QString());
+    return readText(storedValue(PasswordKey)).value_or(QString());
 }
 
 QString Settings::broadcastAddress() const
 {
+    return readText(storedValue(BroadcastKey)).value_or(DefaultBroadcastAddress);
+}
+
+QVariant Settings::storedValue(const QString &key) const
+{
     const auto store = UserStore::open(m_organisation, m_application);
-    return readText(store->value(BroadcastKey)).value_or(DefaultBroadcastAddress);
+    return store ? store->value(key) : QVariant();
 }
 
 bool Settings::setProtectionFlag(int flag)
@@ -101,12 +104,15 @@ bool Settings::write(const QString &key, const QVariant &value)
     bool written = false;
     {
         const auto store = UserStore::open(m_organisation, m_application);
-        if (!store->isWritable())
+        if (!store || !store->isWritable())
             return false;
         // QSettings keeps the first error it met: once a damaged file has
         // reported FormatError, a failing write cannot report AccessError. A
         // successful write replaces the damaged text with a clean one, so a
-        // change of the file's bytes tells the two apart.
+        // change of the file's bytes tells the two apart. It parses a file's
+        // sections only when they are first needed, so its status says
+        // nothing about the damage until every section has been read.
+        store->allKeys();
         const bool wasDamaged = store->status() == QSettings::FormatError;
         const QByteArray before = wasDamaged ? fileContent(location()) : QByteArray();
         store->setValue(key, value);

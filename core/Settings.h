@@ -37,6 +37,7 @@ public:
     bool setBroadcastAddress(const QString &address);
 
 private:
+    QVariant storedValue(const QString &key) const;
     bool write(const QString &key, const QVariant &value);
 
     QString m_organisation;

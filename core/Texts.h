@@ -10,6 +10,20 @@ enum Number : int {
 
     SocketsUnavailable = 103,
 
+    // List export.
+    ExportTitle = 150,
+    ExportSucceeded = 151,
+    ExportHeaderLine = 152,
+    ExportPasswordLine = 195,
+    ExportFailed = 343,
+
+    // Reset of a gateway's IP address.
+    MissingMacBytes = 212,
+    MissingNewAddress = 213,
+    BadMacByte5 = 340,
+    BadMacByte6 = 341,
+    BadNewAddress = 342,
+
     // Column headers of the gateway list.
     TypeHeader = 135,
     IpAddressHeader = 136,

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -43,11 +44,36 @@ QString filePath(const QString &organisation, const QString &application)
     return folderPath(organisation) + u'/' + application + QLatin1String(".ini");
 }
 
+// Nothing there yet, or a regular file of a size a store can have.
+bool isUsablePlace(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return info.isFile() && info.size() <= UserStore::MaxFileSize;
+}
+
+// Creates `path` and every missing folder above it owner-only, as the XDG
+// rules ask for the configuration folder.
+bool makeOwnerOnlyPath(const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    if (QFileInfo(clean).isDir())
+        return true;
+    const QString parent = QFileInfo(clean).absolutePath();
+    if (parent == clean || !makeOwnerOnlyPath(parent))
+        return false;
+    return QDir().mkdir(clean, OwnerOnlyFolder) || QFileInfo(clean).isDir();
+}
+
 } // namespace
 
 std::unique_ptr<QSettings> UserStore::open(const QString &organisation, const QString &application)
 {
-    return std::make_unique<QSettings>(filePath(organisation, application), QSettings::IniFormat);
+    const QString path = filePath(organisation, application);
+    if (!isUsablePlace(path))
+        return nullptr;
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 QString UserStore::location(const QString &organisation, const QString &application)
@@ -58,8 +84,12 @@ QString UserStore::location(const QString &organisation, const QString &applicat
 bool UserStore::prepareForWrite(const QString &organisation, const QString &application)
 {
     const QString folder = folderPath(organisation);
-    const QString parent = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!QDir().mkpath(parent))
+    const QString file = filePath(organisation, application);
+    // Checked before anything is created or chmodded: a folder or FIFO in
+    // the file's place keeps its permissions.
+    if (!isUsablePlace(file))
+        return false;
+    if (!makeOwnerOnlyPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)))
         return false;
     QDir dir;
     if (!dir.exists(folder) && !dir.mkdir(folder, OwnerOnlyFolder))
@@ -69,13 +99,13 @@ bool UserStore::prepareForWrite(const QString &organisation, const QString &appl
     // and narrowing its own permissions exposes it.
     if (!QFile::setPermissions(folder, OwnerOnlyFolder))
         return false;
-    const QString file = filePath(organisation, application);
     return !QFile::exists(file) || QFile::setPermissions(file, OwnerOnlyFile);
 }
 
 bool UserStore::restrictToOwner(const QString &organisation, const QString &application)
 {
-    return QFile::setPermissions(filePath(organisation, application), OwnerOnlyFile);
+    const QString file = filePath(organisation, application);
+    return QFileInfo(file).isFile() && QFile::setPermissions(file, OwnerOnlyFile);
 }
 
 #endif

@@ -14,14 +14,24 @@
 namespace UserStore {
 
 // Opens the store for reading and writing. Opening never creates anything.
+// Null when what stands in the store's place cannot be a store: anything but
+// a regular file (a FIFO would block the reader for ever, a device never
+// ends) or a file beyond MaxFileSize. Such a place reads as empty, and no
+// write touches it.
 std::unique_ptr<QSettings> open(const QString &organisation, const QString &application);
+
+// Far beyond any store the program writes (three short values), small
+// enough to read at once.
+inline constexpr qint64 MaxFileSize = 64 * 1024;
 
 // A readable description of the location (registry path or file path).
 QString location(const QString &organisation, const QString &application);
 
 // Brings a store back into a state only its owner can read, after it has been
-// written: the folder 0700 (created so if missing), the file 0600. Returns
-// false when the folder cannot be created or the permissions cannot be set.
+// written: the folder 0700 (created so if missing, as is every missing folder
+// above it), the file 0600. Returns false when the folder cannot be created,
+// the permissions cannot be set, or the store's place holds something that
+// open() refuses.
 // A no-op on Windows, where the per-user registry hive is private already.
 bool prepareForWrite(const QString &organisation, const QString &application);
 bool restrictToOwner(const QString &organisation, const QString &application);

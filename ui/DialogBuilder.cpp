@@ -152,6 +152,10 @@ QWidget *DialogBuilder::create(const TemplateControl &entry, QWidget *dialog)
         widget = makeFrame(QFrame::HLine, dialog);
         geometry.setHeight(2);
         break;
+    case TemplateControl::Kind::VerticalLine:
+        widget = makeFrame(QFrame::VLine, dialog);
+        geometry.setWidth(2);
+        break;
     case TemplateControl::Kind::Panel:
         widget = makeFrame(QFrame::Panel, dialog);
         break;

@@ -21,6 +21,7 @@ const QHash<QString, TemplateControl::Kind> &kindNames()
         {QStringLiteral("progress"), TemplateControl::Kind::Progress},
         {QStringLiteral("frame"), TemplateControl::Kind::Frame},
         {QStringLiteral("line"), TemplateControl::Kind::Line},
+        {QStringLiteral("vline"), TemplateControl::Kind::VerticalLine},
         {QStringLiteral("panel"), TemplateControl::Kind::Panel},
         {QStringLiteral("image"), TemplateControl::Kind::Image},
     };
@@ -133,6 +134,7 @@ std::optional<DialogTemplate> DialogTemplate::load(const QString &resourcePath, 
 
     DialogTemplate result;
     result.templateId = root.value(QLatin1String("template")).toInt();
+    result.caption = languageText(root.value(QLatin1String("caption")), language);
     const QJsonArray size = root.value(QLatin1String("size")).toArray();
     result.size = QSize(size.at(0).toInt(), size.at(1).toInt());
     const QJsonObject font = root.value(QLatin1String("font")).toObject();

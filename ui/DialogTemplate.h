@@ -13,7 +13,7 @@
 // One control of a dialog template, in the language it was loaded for.
 struct TemplateControl
 {
-    enum class Kind { Label, Button, Edit, Combo, Check, List, Progress, Frame, Line, Panel, Image };
+    enum class Kind { Label, Button, Edit, Combo, Check, List, Progress, Frame, Line, VerticalLine, Panel, Image };
 
     int id = -1;              // control number; -1 for the unnumbered statics
     QString name;             // object name, <purpose><Class>
@@ -40,6 +40,7 @@ struct TemplateControl
 struct DialogTemplate
 {
     int templateId = 0;
+    QString caption;          // window title; empty where it is set at run time
     QSize size;               // dialog units
     QString fontFamily;
     int fontPixelSize = 0;

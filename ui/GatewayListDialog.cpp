@@ -70,6 +70,7 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
     if (auto *setConfiguration = qobject_cast<QAbstractButton *>(control(Control::SetConfigurationButton)))
         connect(setConfiguration, &QAbstractButton::clicked, this, &GatewayListDialog::OnOK);
     connectEditor();
+    connectCommands();
 }
 
 void GatewayListDialog::connectEditor()

@@ -85,6 +85,11 @@ public:
     void UpdatePasswordStatus();
     // The editor's handlers (see ConfigurationEditor).
     void OnModeChanged();
+    // The four commands of the top row (GatewayListCommands.cpp).
+    void OnPassword();
+    void OnBroadcastAddress();
+    void OnResetIp();
+    void OnExportList();
     void ShowEmptyEditor();
     void OnGatewayListItemChanged();
     ConfigurationEditor &editor() { return *m_editor; }
@@ -120,6 +125,7 @@ private:
     void connectEditor();
     void setUpVariantControls();
     void setUpList();
+    void connectCommands();
 
     GatewayList m_gatewayList;
     quint32 m_typeFilter = 0;

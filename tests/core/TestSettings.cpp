@@ -1,10 +1,14 @@
+#include "LanguageSwitch.h"
 #include "Settings.h"
 #include "TemporaryConfigHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -192,6 +196,75 @@ private slots:
         QVERIFY(!settings.setBroadcastAddress(QStringLiteral("1.2.3.4")));
         QCOMPARE(settings.protectionFlag(), 0);
         QCOMPARE(settings.broadcastAddress(), QStringLiteral("255.255.255.255"));
+    }
+
+    // Something other than a small regular file where a store should be: a
+    // FIFO (opening it would block for ever), a huge file, a folder. Reading
+    // gives the defaults at once, writing fails, and nothing is touched.
+    void storeThatIsNoRegularFileIsLeftAlone_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("huge junk file") << QStringLiteral("huge");
+        QTest::newRow("folder") << QStringLiteral("folder");
+    }
+    void storeThatIsNoRegularFileIsLeftAlone()
+    {
+        QFETCH(QString, kind);
+        const QString settingsPath = m_config->filePath(QStringLiteral("OVIPCFG0002/ovipgwconfig.ini"));
+        const QString switchPath = m_config->filePath(QStringLiteral("Orvano GmbH/OrvanoLanguageSwitch.ini"));
+        for (const QString &path : {settingsPath, switchPath}) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            if (kind == QLatin1String("fifo")) {
+                QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+            } else if (kind == QLatin1String("huge")) {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                QVERIFY(file.write("[Settings]\nUsePW=1\nLanguage=7\nSubLanguage=1\n") > 0);
+                QVERIFY(file.resize(qint64(64) << 20)); // sparse: costs no disk
+            } else {
+                QVERIFY(QDir().mkpath(path));
+                QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                        | QFile::ReadGroup | QFile::ExeGroup));
+            }
+        }
+        const QFile::Permissions before = QFileInfo(settingsPath).permissions();
+        const qint64 sizeBefore = QFileInfo(settingsPath).size();
+
+        QElapsedTimer clock;
+        clock.start();
+        Settings settings(2, QStringLiteral("ovipgwconfig"));
+        QCOMPARE(settings.protectionFlag(), 0);
+        QCOMPARE(settings.broadcastAddress(), QStringLiteral("255.255.255.255"));
+        QCOMPARE(LanguageSwitch::readSwitch(), std::nullopt);
+        QVERIFY(!settings.setPassword(QStringLiteral("secret")));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(QFileInfo(settingsPath).permissions(), before);
+        QCOMPARE(QFileInfo(settingsPath).size(), sizeBefore);
+    }
+
+    void writeToBinaryJunkReportsWhatHappened()
+    {
+        QByteArray junk;
+        for (int i = 0; i < 512; ++i)
+            junk.append(char((i * 37 + 11) % 256));
+        m_config->writeFile(QStringLiteral("OVIPCFG0003/ovenoceanipconfig.ini"), junk);
+        Settings settings(3, QStringLiteral("ovenoceanipconfig"));
+        QVERIFY(settings.setBroadcastAddress(QStringLiteral("198.18.0.255")));
+        QCOMPARE(Settings(3, QStringLiteral("ovenoceanipconfig")).broadcastAddress(), QStringLiteral("198.18.0.255"));
+    }
+
+    void missingConfigFolderIsCreatedOwnerOnly()
+    {
+        const QString home = m_config->path() + QStringLiteral("/home/config");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home));
+        const mode_t oldMask = umask(0);
+        Settings settings(0, QStringLiteral("ovipgwadmin"));
+        const bool written = settings.setProtectionFlag(1);
+        umask(oldMask);
+        QVERIFY(written);
+        for (const QString &folder : {m_config->path() + QStringLiteral("/home"), home})
+            QCOMPARE(QFileInfo(folder).permissions() & GroupOrOther, QFile::Permissions());
     }
 };
 

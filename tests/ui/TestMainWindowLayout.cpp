@@ -3,12 +3,15 @@
 // refresh that initialisation posts never reaches a socket.
 
 #include "Artwork.h"
+#include "BroadcastAddressDialog.h"
 #include "DialogBuilder.h"
 #include "DialogTemplate.h"
 #include "DeviceTables.h"
 #include "DialogUnits.h"
 #include "FakeExchange.h"
 #include "GatewayListDialog.h"
+#include "PasswordSettingsDialog.h"
+#include "ResetIpDialog.h"
 #include "StringTable.h"
 
 #include <QAccessible>
@@ -626,6 +629,90 @@ private slots:
                     const QRgb pixel = image.pixel(x, y);
                     QVERIFY(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel));
                 }
+            }
+        }
+    }
+
+    // The three dialogs of the top buttons, laid out from their templates in
+    // both languages: size, title, a sample control's place and text, and
+    // every text shown whole without running into another control.
+    void auxiliaryDialogsShowTheirTextsWhole_data()
+    {
+        QTest::addColumn<int>("templateId");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QSize>("dialogUnits");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QRect>("sampleUnits");
+        QTest::addColumn<QString>("sampleText");
+        const int en = int(UiLanguage::English);
+        const int de = int(UiLanguage::German);
+        // The English password dialog carries the German caption.
+        QTest::newRow("password en") << 140 << en << QSize(378, 129) << u"Passwort Einstellung..."_s
+                                     << u"enableProtectionCheckBox"_s << QRect(30, 86, 228, 10)
+                                     << u"Enable password protection with the following password:"_s;
+        QTest::newRow("password de") << 140 << de << QSize(378, 129) << u"Passwort Einstellung..."_s
+                                     << u"cancelPushButton"_s << QRect(321, 29, 50, 18) << u"Abbruch"_s;
+        QTest::newRow("broadcast en") << 149 << en << QSize(283, 97) << u"Broadcast address"_s
+                                      << u"okPushButton"_s << QRect(226, 7, 50, 14) << u"OK"_s;
+        QTest::newRow("broadcast de") << 149 << de << QSize(283, 97) << u"Broadcast Adresse"_s
+                                      << u"cancelPushButton"_s << QRect(226, 29, 50, 18) << u"Abbruch"_s;
+        QTest::newRow("reset en") << 152 << en << QSize(291, 114) << u"Reset IP address"_s
+                                  << u"macAddressLabel"_s << QRect(15, 76, 120, 8)
+                                  << u"Device MAC address: XX-XX-XX-XX-"_s;
+        // The German caption ends in a blank.
+        QTest::newRow("reset de") << 152 << de << QSize(291, 114) << u"Rücksetzen der IP Adresse "_s
+                                  << u"situationExplanationLabel"_s << QRect(5, 7, 219, 26)
+                                  << u"Falls ein Gateway mit einer unbekannten IP-Adresse ausserhalb des eigenen "
+                                     "Netzwerk-Bereichs versehen wurde, so wird dieses u.U. nicht in der Gateway "
+                                     "Liste angezeigt."_s;
+    }
+    void auxiliaryDialogsShowTheirTextsWhole()
+    {
+        QFETCH(int, templateId);
+        QFETCH(int, language);
+        QFETCH(QSize, dialogUnits);
+        QFETCH(QString, title);
+        QFETCH(QString, sample);
+        QFETCH(QRect, sampleUnits);
+        QFETCH(QString, sampleText);
+        StringTable::setCurrentLanguage(UiLanguage(language));
+        std::unique_ptr<QDialog> dialog;
+        if (templateId == 140)
+            dialog = std::make_unique<PasswordSettingsDialog>();
+        else if (templateId == 149)
+            dialog = std::make_unique<BroadcastAddressDialog>(QString(), nullptr);
+        else
+            dialog = std::make_unique<ResetIpDialog>(QStringList());
+        const DialogUnits units(6, 13);
+        QCOMPARE(dialog->windowTitle(), title);
+        QCOMPARE(dialog->size(), units.toPixels(dialogUnits));
+        QWidget *sampleWidget = dialog->findChild<QWidget *>(sample);
+        QVERIFY(sampleWidget);
+        QCOMPARE(sampleWidget->geometry(), units.toPixels(sampleUnits));
+        QCOMPARE(textOf(sampleWidget).isEmpty() ? qobject_cast<QCheckBox *>(sampleWidget)->text()
+                                                : textOf(sampleWidget),
+                 sampleText);
+
+        const QList<QWidget *> controls = dialog->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget *widget : controls) {
+            const QString name = widget->objectName();
+            if (auto *label = qobject_cast<QLabel *>(widget)) {
+                if (label->wordWrap())
+                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
+                else
+                    QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(name));
+            } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
+                QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(name));
+            } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
+                QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
+                         qPrintable(name));
+            } else {
+                continue;
+            }
+            for (QWidget *other : controls) {
+                QVERIFY2(other == widget || !widget->geometry().intersects(other->geometry()),
+                         qPrintable(name + u" overlaps "_s + other->objectName()));
             }
         }
     }

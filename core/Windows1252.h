@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+// Text in the 8-bit character set of the Windows side (code page 1252, the
+// "ANSI" code page of western European systems), so that a file written
+// here opens there as one written by the Windows tool. Characters the code
+// page lacks become '?', as the Windows conversion makes them.
+QByteArray toWindows1252(QStringView text);

@@ -1,0 +1,66 @@
+// The main window's commands that open the auxiliary dialogs and the
+// export: password settings, broadcast address, reset of a gateway's IP
+// address, list export.
+
+#include "BroadcastAddressDialog.h"
+#include "GatewayListDialog.h"
+#include "GatewayListExport.h"
+#include "MainWindowControls.h"
+#include "PasswordSettingsDialog.h"
+#include "ResetIpDialog.h"
+#include "Settings.h"
+
+#include <QAbstractButton>
+
+void GatewayListDialog::connectCommands()
+{
+    const std::pair<Control, void (GatewayListDialog::*)()> commands[] = {
+        {Control::ExportButton, &GatewayListDialog::OnExportList},
+        {Control::PasswordButton, &GatewayListDialog::OnPassword},
+        {Control::BroadcastButton, &GatewayListDialog::OnBroadcastAddress},
+        {Control::ResetIpButton, &GatewayListDialog::OnResetIp},
+    };
+    for (const auto &[id, handler] : commands) {
+        if (auto *button = qobject_cast<QAbstractButton *>(control(id)))
+            connect(button, &QAbstractButton::clicked, this, handler);
+    }
+}
+
+void GatewayListDialog::OnPassword()
+{
+    PasswordSettingsDialog dialog(this);
+    dialog.setPassword(m_password);
+    dialog.setProtectionFlag(m_protectionFlag);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_password = dialog.password();
+    m_protectionFlag = dialog.protectionFlag();
+    // Written on every OK, changed or not. The password stays in clear text,
+    // as every copy of the tool reads it; the store is its owner's alone.
+    if (m_settings) {
+        m_settings->setProtectionFlag(m_protectionFlag);
+        m_settings->setPassword(m_password);
+    }
+    UpdatePasswordStatus();
+}
+
+void GatewayListDialog::OnBroadcastAddress()
+{
+    BroadcastAddressDialog dialog(m_broadcastAddress, m_settings, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_broadcastAddress = dialog.broadcastAddress();
+    OnRefreshList();
+}
+
+void GatewayListDialog::OnResetIp()
+{
+    ResetIpDialog dialog(m_adapterBroadcastList, this);
+    if (dialog.exec() == QDialog::Accepted)
+        OnRefreshList();
+}
+
+void GatewayListDialog::OnExportList()
+{
+    GatewayListExport(m_gatewayList, m_protectionFlag, m_password).OnExportList(this);
+}

@@ -1,0 +1,140 @@
+#include "ResetIpDialog.h"
+
+#include "BroadcastDestinations.h"
+#include "ReplyWait.h"
+#include "SocketOptions.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+#include "Texts.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHostAddress>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QUdpSocket>
+
+namespace {
+
+const QString TemplateResource = QStringLiteral(":/dialogs/dialog152.json");
+constexpr int MacByte5Edit = 1030;
+constexpr int MacByte6Edit = 1031;
+constexpr int NewAddressEdit = 1029;
+
+// A wait that keeps the windows painting; input is locked by the caller.
+void pause(int milliseconds)
+{
+    ReplyWait::run(milliseconds / ReplyWait::StepMs, [](int) {}, [] { return false; });
+}
+
+} // namespace
+
+ResetIpDialog::ResetIpDialog(const QStringList &destinations, QWidget *parent)
+    : TemplateDialog(TemplateResource, parent)
+    , m_destinations(destinations)
+{
+}
+
+std::optional<quint8> ResetIpDialog::parseMacByte(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?:0[xX])?([0-9A-Fa-f]{1,2})$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    return quint8(match.captured(1).toUInt(nullptr, 16));
+}
+
+std::optional<quint32> ResetIpDialog::parseNewAddress(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("DHCP"), Qt::CaseInsensitive) == 0)
+        return 0;
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    const QRegularExpressionMatch match = pattern.match(trimmed);
+    if (!match.hasMatch())
+        return std::nullopt;
+    quint32 address = 0;
+    for (int part = 1; part <= 4; ++part) {
+        const uint octet = match.captured(part).toUInt();
+        if (octet > 255)
+            return std::nullopt;
+        address = (address << 8) | octet;
+    }
+    return address;
+}
+
+void ResetIpDialog::OnOK()
+{
+    const QString macText5 = edit(MacByte5Edit) ? edit(MacByte5Edit)->text() : QString();
+    const QString macText6 = edit(MacByte6Edit) ? edit(MacByte6Edit)->text() : QString();
+    const QString addressText = edit(NewAddressEdit) ? edit(NewAddressEdit)->text() : QString();
+
+    // Empty fields first, with the long-standing messages; then the values.
+    // A byte that is not one, or an address that is not one, would reset
+    // another gateway or switch this one to DHCP unasked.
+    if (macText5.isEmpty() || macText6.isEmpty())
+        return showMessage(Text::MissingMacBytes);
+    if (addressText.isEmpty())
+        return showMessage(Text::MissingNewAddress);
+    const std::optional<quint8> macByte5 = parseMacByte(macText5);
+    if (!macByte5)
+        return showMessage(Text::BadMacByte5);
+    const std::optional<quint8> macByte6 = parseMacByte(macText6);
+    if (!macByte6)
+        return showMessage(Text::BadMacByte6);
+    if (!parseNewAddress(addressText))
+        return showMessage(Text::BadNewAddress);
+
+    m_sending = true;
+    setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString newAddress = addressText.trimmed();
+    for (const QString &destination : std::as_const(m_destinations))
+        SendResetTelegram(newAddress, destination, *macByte5, *macByte6);
+    pause(SettleWaitMs);
+    setEnabled(true);
+    m_sending = false;
+    TemplateDialog::OnOK();
+    QApplication::restoreOverrideCursor();
+}
+
+void ResetIpDialog::SendResetTelegram(const QString &newAddress, const QString &destination, quint8 macByte5,
+                                      quint8 macByte6)
+{
+    QUdpSocket socket;
+    // The gateway port alone, as every request of the tool: a second copy of
+    // the tool holding it means nothing is sent.
+    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)) {
+        pause(TelegramWaitMs);
+        return;
+    }
+    if (!SocketOptions::setBroadcast(socket.socketDescriptor(), true))
+        return;
+    const QByteArray telegram = BuildIpSetup(ParseDottedAddress(newAddress), macByte5, macByte6);
+    socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port);
+    pause(TelegramWaitMs);
+    socket.close();
+}
+
+void ResetIpDialog::showMessage(int stringNumber)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), loadString(stringNumber),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void ResetIpDialog::reject()
+{
+    if (!m_sending)
+        TemplateDialog::reject();
+}
+
+void ResetIpDialog::closeEvent(QCloseEvent *event)
+{
+    if (m_sending) {
+        event->ignore();
+        return;
+    }
+    TemplateDialog::closeEvent(event);
+}

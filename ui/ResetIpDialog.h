@@ -1,0 +1,55 @@
+#pragma once
+
+#include "TemplateDialog.h"
+
+#include <QStringList>
+
+#include <optional>
+
+// Gives a gateway outside the local network a new address: the last two
+// bytes of its MAC address and the new address go out as an IP-SETUP
+// broadcast to every adapter broadcast address. No reply is awaited; the
+// caller refreshes its list after OK.
+class ResetIpDialog : public TemplateDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TelegramWaitMs = 250;
+    static constexpr int SettleWaitMs = 5000;
+
+    // `destinations`: the adapter broadcast list, sent to in its order.
+    explicit ResetIpDialog(const QStringList &destinations, QWidget *parent = nullptr);
+
+    // Checks the fields (each failure shows its message and keeps the dialog
+    // open), then sends one telegram per destination, waits, and ends with
+    // OK. Meanwhile the dialog takes no input but keeps painting.
+    void OnOK() override;
+
+    // One IP-SETUP telegram from local port 30718 to `destination`, then the
+    // telegram wait. `newAddress` is a dotted address or DHCP (sent as
+    // 0.0.0.0, the request to use DHCP).
+    static void SendResetTelegram(const QString &newAddress, const QString &destination, quint8 macByte5,
+                                  quint8 macByte6);
+
+    // One MAC byte as typed: one or two hexadecimal digits, "0x" allowed in
+    // front, blanks around ignored; nothing for anything else.
+    static std::optional<quint8> parseMacByte(const QString &text);
+    // A dotted address of four decimal parts 0-255, or the word DHCP (any
+    // case), which gives 0; blanks around ignored; nothing for anything else.
+    static std::optional<quint32> parseNewAddress(const QString &text);
+
+    bool isSending() const { return m_sending; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showMessage(int stringNumber);
+
+    QStringList m_destinations;
+    bool m_sending = false;
+};
