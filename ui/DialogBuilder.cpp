@@ -157,7 +157,7 @@ QWidget *DialogBuilder::create(const TemplateControl &entry, QWidget *dialog)
         break;
     case TemplateControl::Kind::Image: {
         auto *image = new QLabel(dialog);
-        image->setPixmap(Artwork::statusImage(entry.image, Artwork::LegendImageSize));
+        image->setPixmap(Artwork::statusImage(entry.image, Artwork::LegendImageSize, image->devicePixelRatioF()));
         // A picture static takes the size of its bitmap.
         geometry.setSize(Artwork::LegendImageSize);
         widget = image;

@@ -126,7 +126,11 @@ private slots:
             const QVariant id = widget->property(DialogBuilder::ControlIdProperty);
             if (!id.isValid())
                 continue;
-            const QString className = QString::fromLatin1(widget->metaObject()->className()).mid(1);
+            // The project's own widgets (IconButton) are named after the Qt class they extend.
+            const QMetaObject *qtClass = widget->metaObject();
+            while (qtClass->superClass() && qtClass->className()[0] != 'Q')
+                qtClass = qtClass->superClass();
+            const QString className = QString::fromLatin1(qtClass->className()).mid(1);
             QVERIFY2(widget->objectName().endsWith(className) && widget->objectName().size() > className.size(),
                      qPrintable(widget->objectName()));
             if (id.toInt() != -1) {
