@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   iproute2 procps psmisc
   xvfb xauth imagemagick x11-utils
+  dpkg-dev file appstream desktop-file-utils librsvg2-bin
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   fonts-dejavu-core fonts-dejavu-extra
 )
