@@ -12,6 +12,7 @@
 #include <array>
 
 class GatewayListPresentation;
+class InputLock;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -109,7 +110,6 @@ private:
     }
     void enableControls(std::initializer_list<Control> ids, bool enabled);
     void setLabelText(Control id, const QString &text);
-    void setButtonIcon(Control id, int iconNumber);
     void setUpVariantControls();
     void setUpList();
 
@@ -130,6 +130,7 @@ private:
     QTreeView *m_listView = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QLabel *m_statusLine = nullptr;
+    InputLock *m_inputLock = nullptr;
     bool m_busy = false;
     bool m_initialised = false;
 };

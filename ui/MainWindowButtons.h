@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MainWindowControls.h"
+
 #include <QWidget>
 
 #include <array>
@@ -11,21 +13,21 @@ namespace MainWindowButtons {
 
 struct Entry
 {
-    int control;
+    Control control;
     int idleIcon;
     int busyIcon;
 };
 
 inline constexpr std::array<Entry, 6> Entries{{
-    {9, 134, 136},    // Refresh list
-    {1, 133, 135},    // Set configuration
-    {1011, 137, 137}, // Export list
-    {1014, 139, 139}, // Password
-    {1019, 150, 150}, // Broadcast addr.
-    {1029, 153, 153}, // Reset IP-Adr.
+    {Control::RefreshButton, 134, 136},
+    {Control::SetConfigurationButton, 133, 135},
+    {Control::ExportButton, 137, 137},
+    {Control::PasswordButton, 139, 139},
+    {Control::BroadcastButton, 150, 150},
+    {Control::ResetIpButton, 153, 153},
 }};
 
-using ControlLookup = std::function<QWidget *(int control)>;
+using ControlLookup = std::function<QWidget *(Control control)>;
 
 // Gives each button its idle icon and the raised look.
 void attach(const ControlLookup &control);

@@ -8,6 +8,7 @@
 #include "DialogUnits.h"
 #include "FakeExchange.h"
 #include "GatewayListDialog.h"
+#include "IconButton.h"
 #include "StringTable.h"
 
 #include <QAccessible>
@@ -544,6 +545,21 @@ private slots:
                 }
             }
         }
+    }
+
+    void sixButtonsAreRaisedIconButtonsWithTheirIcons()
+    {
+        const auto window = makeWindow(0);
+        const std::pair<Control, int> expected[] = {
+            {Control::RefreshButton, 134}, {Control::SetConfigurationButton, 133}, {Control::ExportButton, 137},
+            {Control::PasswordButton, 139}, {Control::BroadcastButton, 150}, {Control::ResetIpButton, 153}};
+        for (const auto &[id, icon] : expected) {
+            const auto *button = qobject_cast<IconButton *>(window->control(id));
+            QVERIFY2(button, qPrintable(QString::number(controlNumber(id))));
+            QCOMPARE(button->iconNumber(), icon);
+            QVERIFY(!button->isFlatLook());
+        }
+        QVERIFY(qobject_cast<QPushButton *>(window->control(Control::SetConfigurationButton))->isDefault());
     }
 };
 
