@@ -183,6 +183,17 @@ private slots:
             QVERIFY(inkBox(image, QRect(2, 2, caption.left() - 4, image.height() - 4), DarkShadow).isEmpty());
     }
 
+    void longCaptionKeepsClearOfTheIcon()
+    {
+        // A small top-row button whose caption is wider than its centring space.
+        m_button->setGeometry(10, 30, 111, 23);
+        const QImage image = render(State::Idle, QStringLiteral("Broadcast addr."), 150);
+        QCOMPARE(m_button->iconEdge(), 16);
+        const QRect caption = inkBox(image, image.rect().adjusted(2, 2, -3, -3), Caption);
+        QVERIFY2(caption.left() > 5 + 16, qPrintable(QString::number(caption.left())));
+        QVERIFY(caption.right() < image.width() - 2);
+    }
+
     void pressingMovesIconAndCaptionOnePixel()
     {
         const QImage idle = render(State::Idle);

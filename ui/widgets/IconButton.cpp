@@ -149,7 +149,13 @@ void IconButton::paintCaption(QPainter &painter, QRect captionRect, bool pressed
                              .size();
     QRect place(captionRect.topLeft(), extent);
     place.translate((centring.width() - extent.width()) / 2, (centring.height() - extent.height()) / 2);
-
+    // Our font runs wider than the one the layouts were drawn for: a caption
+    // wider than its centring space would slide under the icon, which is
+    // drawn two pixels into the caption's rectangle. It starts one pixel
+    // clear of the icon instead.
+    const int firstFree = m_iconNumber != 0 ? captionRect.left() + Margin : captionRect.left();
+    if (place.left() < firstFree)
+        place.moveLeft(firstFree);
     const QPalette &colors = palette();
     if (!isEnabled()) {
         painter.setPen(systemColor(colors, QPalette::Light));
