@@ -10,10 +10,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   clang libclang-rt-14-dev
   iproute2 procps psmisc
   xvfb xauth imagemagick x11-utils
+  dpkg-dev file appstream desktop-file-utils librsvg2-bin
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   # The dialogs are laid out for "DejaVu Sans Condensed" (fonts-dejavu-extra).
   fonts-dejavu-core fonts-dejavu-extra

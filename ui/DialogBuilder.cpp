@@ -1,6 +1,7 @@
 #include "DialogBuilder.h"
 
 #include "Artwork.h"
+#include "IconButton.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -27,15 +28,14 @@ QFont dialogFont(const DialogTemplate &dialogTemplate)
 // opened list.
 constexpr int ComboFieldHeight = 13;
 
-QPushButton *makeButton(const TemplateControl &entry, QWidget *parent, int pixelHeight)
+// A button that the layout gives an icon is an IconButton; the window that
+// owns it dresses it with its icon and look.
+QPushButton *makeButton(const TemplateControl &entry, QWidget *parent)
 {
-    auto *button = new QPushButton(entry.caption, parent);
+    QPushButton *button = entry.icon != 0 ? new IconButton(entry.caption, parent)
+                                          : new QPushButton(entry.caption, parent);
     button->setAutoDefault(true);
     button->setDefault(entry.isDefault);
-    if (entry.icon != 0) {
-        button->setIcon(Artwork::icon(entry.icon));
-        button->setIconSize(pixelHeight >= 34 ? QSize(32, 32) : QSize(16, 16));
-    }
     return button;
 }
 
@@ -121,7 +121,7 @@ QWidget *DialogBuilder::create(const TemplateControl &entry, QWidget *dialog)
         widget = makeLabel(entry, dialog, geometry.height());
         break;
     case TemplateControl::Kind::Button:
-        widget = makeButton(entry, dialog, geometry.height());
+        widget = makeButton(entry, dialog);
         break;
     case TemplateControl::Kind::Edit:
         widget = new QLineEdit(dialog);
@@ -161,7 +161,7 @@ QWidget *DialogBuilder::create(const TemplateControl &entry, QWidget *dialog)
         break;
     case TemplateControl::Kind::Image: {
         auto *image = new QLabel(dialog);
-        image->setPixmap(Artwork::statusImage(entry.image, Artwork::LegendImageSize));
+        image->setPixmap(Artwork::statusImage(entry.image, Artwork::LegendImageSize, image->devicePixelRatioF()));
         // A picture static takes the size of its bitmap.
         geometry.setSize(Artwork::LegendImageSize);
         widget = image;

@@ -9,6 +9,8 @@
 #include "DialogTemplate.h"
 #include "GatewayListPresentation.h"
 #include "GatewayNotifyEvent.h"
+#include "InputLock.h"
+#include "MainWindowButtons.h"
 #include "MainWindowControls.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
@@ -41,6 +43,7 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_exchangeFactory(socketExchangeFactory())
+    , m_inputLock(new InputLock(this))
 {
     QString error;
     const std::optional<DialogTemplate> layout =
@@ -132,6 +135,7 @@ bool GatewayListDialog::OnInitDialog()
     m_initialised = true;
 
     setWindowIcon(Artwork::windowIcon());
+    MainWindowButtons::attach([this](Control id) { return control(id); });
     m_adapterBroadcastList = BuildAdapterBroadcastList();
     setUpVariantControls();
     if (m_progressBar)
@@ -268,14 +272,14 @@ void GatewayListDialog::EnableCommands(bool enable)
 {
     if (!enable) {
         m_busy = true;
-        QDialog::setEnabled(false);
+        // Locked, not disabled: the list and the status line that says what
+        // is going on stay readable; only the two large buttons change.
+        m_inputLock->setLocked(true);
         m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, false);
-        setButtonIcon(Control::RefreshButton, 136);
-        setButtonIcon(Control::SetConfigurationButton, 135);
+        MainWindowButtons::showBusy([this](Control id) { return control(id); }, true);
     } else {
-        setButtonIcon(Control::RefreshButton, 134);
-        setButtonIcon(Control::SetConfigurationButton, 133);
-        QDialog::setEnabled(true);
+        MainWindowButtons::showBusy([this](Control id) { return control(id); }, false);
+        m_inputLock->setLocked(false);
         m_controls.enable({Control::RefreshButton, Control::SetConfigurationButton}, true);
         m_busy = false;
     }
@@ -383,8 +387,4 @@ void GatewayListDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-void GatewayListDialog::setButtonIcon(Control id, int iconNumber)
-{
-    if (auto *button = qobject_cast<QAbstractButton *>(control(id)))
-        button->setIcon(Artwork::icon(iconNumber));
 }

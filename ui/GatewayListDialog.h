@@ -14,6 +14,7 @@
 class ConfigurationEditor;
 class ConfigurationWrite;
 class GatewayListPresentation;
+class InputLock;
 class QLabel;
 class QProgressBar;
 class QTreeView;
@@ -121,7 +122,6 @@ protected:
 private:
     // A refresh the user asked for; kept out while a run is in progress.
     void onRefreshCommand();
-    void setButtonIcon(Control id, int iconNumber);
     void connectEditor();
     void setUpVariantControls();
     void setUpList();
@@ -146,6 +146,7 @@ private:
     QTreeView *m_listView = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QLabel *m_statusLine = nullptr;
+    InputLock *m_inputLock = nullptr;
     bool m_busy = false;
     bool m_initialised = false;
 };

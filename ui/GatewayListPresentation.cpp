@@ -22,13 +22,16 @@ constexpr std::array<int, GatewayList::ColumnCount> DesignedColumnWidths{
 
 } // namespace
 
+#include <QGuiApplication>
+
 GatewayListPresentation::GatewayListPresentation(const QStringList &rowStatusNames, QObject *parent)
     : QIdentityProxyModel(parent)
     , m_statusNames(rowStatusNames)
 {
     static_assert(RowStatusCount == 6);
+    const qreal density = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
     for (int status = 0; status < RowStatusCount; ++status)
-        m_images[std::size_t(status)] = Artwork::statusImage(status);
+        m_images[std::size_t(status)] = Artwork::statusImage(status, Artwork::StatusImageSize, density);
 }
 
 QVariant GatewayListPresentation::data(const QModelIndex &index, int role) const

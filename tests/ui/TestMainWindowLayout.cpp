@@ -12,6 +12,7 @@
 #include "GatewayListDialog.h"
 #include "PasswordSettingsDialog.h"
 #include "ResetIpDialog.h"
+#include "IconButton.h"
 #include "StringTable.h"
 
 #include <QAccessible>
@@ -139,7 +140,11 @@ private slots:
             const QVariant id = widget->property(DialogBuilder::ControlIdProperty);
             if (!id.isValid())
                 continue;
-            const QString className = QString::fromLatin1(widget->metaObject()->className()).mid(1);
+            // The project's own widgets (IconButton) are named after the Qt class they extend.
+            const QMetaObject *qtClass = widget->metaObject();
+            while (qtClass->superClass() && qtClass->className()[0] != 'Q')
+                qtClass = qtClass->superClass();
+            const QString className = QString::fromLatin1(qtClass->className()).mid(1);
             QVERIFY2(widget->objectName().endsWith(className) && widget->objectName().size() > className.size(),
                      qPrintable(widget->objectName()));
             if (id.toInt() != -1) {
@@ -715,6 +720,21 @@ private slots:
                          qPrintable(name + u" overlaps "_s + other->objectName()));
             }
         }
+    }
+
+    void sixButtonsAreRaisedIconButtonsWithTheirIcons()
+    {
+        const auto window = makeWindow(0);
+        const std::pair<Control, int> expected[] = {
+            {Control::RefreshButton, 134}, {Control::SetConfigurationButton, 133}, {Control::ExportButton, 137},
+            {Control::PasswordButton, 139}, {Control::BroadcastButton, 150}, {Control::ResetIpButton, 153}};
+        for (const auto &[id, icon] : expected) {
+            const auto *button = qobject_cast<IconButton *>(window->control(id));
+            QVERIFY2(button, qPrintable(QString::number(controlNumber(id))));
+            QCOMPARE(button->iconNumber(), icon);
+            QVERIFY(!button->isFlatLook());
+        }
+        QVERIFY(qobject_cast<QPushButton *>(window->control(Control::SetConfigurationButton))->isDefault());
     }
 };
 

@@ -4,12 +4,14 @@
 #include "FakeExchange.h"
 #include "GatewayListDialog.h"
 #include "GatewayNotifyEvent.h"
+#include "IconButton.h"
 #include "StringTable.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -25,8 +27,10 @@ namespace {
 struct Observations
 {
     QStringList statusTexts; // each new text once, in order
-    bool everEnabled = false;
+    bool everDrawnDisabled = false; // window, list or status line greyed
+    bool inputEverTaken = false;    // a key reached a button
     bool buttonsEverEnabled = false;
+    QSet<QPair<int, int>> icons;    // Refresh list's and Set configuration's
     int samples = 0;
 };
 
@@ -37,6 +41,12 @@ class TestMainWindowRefresh : public QObject
     Q_OBJECT
 
 private:
+    static int iconOf(const GatewayListDialog &window, Control id)
+    {
+        const auto *button = qobject_cast<const IconButton *>(window.control(id));
+        return button ? button->iconNumber() : -1;
+    }
+
     std::unique_ptr<GatewayListDialog> makeWindow()
     {
         auto window = std::make_unique<GatewayListDialog>();
@@ -60,9 +70,15 @@ private:
                 const QString text = qobject_cast<QLabel *>(window.control(Control::StatusLine))->text();
                 if (observations->statusTexts.value(observations->statusTexts.size() - 1) != text)
                     observations->statusTexts.append(text);
-                observations->everEnabled |= window.isEnabled();
+                observations->everDrawnDisabled |= !window.isEnabled() || !window.control(Control::GatewayList)->isEnabled()
+                    || !window.control(Control::StatusLine)->isEnabled();
                 observations->buttonsEverEnabled |=
                     window.control(Control::RefreshButton)->isEnabled() || window.control(Control::SetConfigurationButton)->isEnabled();
+                observations->icons.insert({iconOf(window, Control::RefreshButton), iconOf(window, Control::SetConfigurationButton)});
+                auto *password = qobject_cast<QAbstractButton *>(window.control(Control::PasswordButton));
+                QSignalSpy clicked(password, &QAbstractButton::clicked);
+                QTest::keyClick(password, Qt::Key_Space);
+                observations->inputEverTaken |= clicked.count() > 0;
                 // Escape and the close box are refused while the run goes on.
                 window.reject();
                 window.close();
@@ -233,10 +249,13 @@ private slots:
         for (int row = 0; row < list.count(); ++row)
             QCOMPARE(list.rowStatus(row), statuses.at(row));
 
-        // During the run: locked, status "searching" then "reading".
+        // During the run: locked against input but readable, the two large
+        // buttons disabled with their busy icons, status "searching" then "reading".
         QVERIFY(seen.samples > 10);
-        QVERIFY(!seen.everEnabled);
+        QVERIFY(!seen.everDrawnDisabled);
+        QVERIFY(!seen.inputEverTaken);
         QVERIFY(!seen.buttonsEverEnabled);
+        QCOMPARE(seen.icons, (QSet<QPair<int, int>>{{136, 135}}));
         QStringList expectedTexts{QStringLiteral("Searching for IP Gateways...")};
         if (!gateways.isEmpty())
             expectedTexts << QStringLiteral("Reading configuration...");
@@ -245,6 +264,11 @@ private slots:
         // Afterwards: unlocked, status cleared, focus on the list, export as rows exist.
         QVERIFY(window->isVisible());
         QVERIFY(window->isEnabled() && window->control(Control::RefreshButton)->isEnabled() && window->control(Control::SetConfigurationButton)->isEnabled());
+        QCOMPARE(iconOf(*window, Control::RefreshButton), 134);
+        QCOMPARE(iconOf(*window, Control::SetConfigurationButton), 133);
+        QSignalSpy clicked(qobject_cast<QAbstractButton *>(window->control(Control::PasswordButton)), &QAbstractButton::clicked);
+        QTest::keyClick(window->control(Control::PasswordButton), Qt::Key_Space);
+        QCOMPARE(clicked.count(), 1);
         QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), QString());
         QCOMPARE(window->focusWidget(), window->control(Control::GatewayList));
         QCOMPARE(window->control(Control::ExportButton)->isVisible(), !gateways.isEmpty());
