@@ -1,6 +1,7 @@
 #include "NoReplyDiagnosis.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -9,7 +10,7 @@ namespace {
 
 constexpr int NoGatewayString = 380;
 constexpr int OutsideSubnetString = 381;
-constexpr int PortTakenString = 214;
+constexpr int PortTakenString = Text::PortInUse;
 
 bool installed(const QString &program)
 {

@@ -8,6 +8,7 @@
 #include "GatewayListPresentation.h"
 #include "GatewayNotifyEvent.h"
 #include "MainWindowControls.h"
+#include "NoReplyDiagnosis.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
 #include "Texts.h"
@@ -233,6 +234,14 @@ void GatewayListDialog::OnRefreshList()
     EnableCommands(true);
     // "Port taken" must not read as "no gateways".
     ShowStatus(portUnavailable ? Text::PortInUse : Text::None);
+    if (!portUnavailable && m_gatewayList.count() == 0 && m_statusLine) {
+        // Say why nothing answered, as far as the tool can know.
+        const QString diagnosis = NoReplyDiagnosis::noGatewayText(
+            SelectBroadcastDestinations(m_broadcastAddress, m_adapterBroadcastList), LocalAdapters(),
+            NoReplyDiagnosis::installedFirewall());
+        m_statusLine->setText(diagnosis);
+        m_statusLine->setAccessibleDescription(diagnosis);
+    }
     if (m_listView)
         m_listView->setFocus();
     if (m_gatewayList.count() > 0)

@@ -2,10 +2,13 @@
 
 #include "Artwork.h"
 #include "GatewayList.h"
+#include "NoReplyDiagnosis.h"
+#include "Telegrams.h"
 
 GatewayListPresentation::GatewayListPresentation(const QStringList &rowStatusNames, QObject *parent)
     : QIdentityProxyModel(parent)
     , m_statusNames(rowStatusNames)
+    , m_adapters(LocalAdapters())
 {
     static_assert(RowStatusCount == 6);
     for (int status = 0; status < RowStatusCount; ++status)
@@ -21,6 +24,12 @@ QVariant GatewayListPresentation::data(const QModelIndex &index, int role) const
         if (role == Qt::DecorationRole)
             return m_images[std::size_t(status)];
         return m_statusNames.value(status);
+    }
+    if (role == Qt::ToolTipRole) {
+        const QString address = QIdentityProxyModel::data(index.siblingAtColumn(GatewayList::IpAddressColumn)).toString();
+        if (!address.isEmpty() && !AdapterContaining(m_adapters, ParseDottedAddress(address)))
+            return NoReplyDiagnosis::outsideSubnetText();
+        return {};
     }
     return QIdentityProxyModel::data(index, role);
 }

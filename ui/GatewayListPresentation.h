@@ -4,11 +4,14 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include "LocalAdapters.h"
+
 #include <array>
 
 // The gateway list as the list control shows it: each row's status as the
 // picture in its first column, and as the text an assistive tool reads for
-// that cell.
+// that cell; a row whose address lies in no adapter's subnet says so in its
+// tooltip.
 class GatewayListPresentation : public QIdentityProxyModel
 {
     Q_OBJECT
@@ -21,4 +24,5 @@ public:
 private:
     std::array<QPixmap, 6> m_images;
     QStringList m_statusNames;
+    QList<LocalAdapter> m_adapters;
 };

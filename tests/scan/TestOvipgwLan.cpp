@@ -4,6 +4,8 @@
 
 #include "FakeGatewaySocketOwner.h"
 #include "GatewayListDialog.h"
+#include "GatewayListPresentation.h"
+#include "NoReplyDiagnosis.h"
 #include "GatewayScanner.h"
 #include "GatewaySocket.h"
 #include "OvipgwCommand.h"
@@ -140,6 +142,7 @@ private slots:
     void lossDuplicatesLateAndMalformedReplies();
     void exitStatusesAndDiagnosis();
     void burstOf253GatewaysWithUnrelatedTraffic();
+    void windowRowOutsideEverySubnetHasATooltip();
 };
 
 void TestOvipgwLan::demoRowsEqualTheWindowsRefresh()
@@ -292,6 +295,19 @@ void TestOvipgwLan::burstOf253GatewaysWithUnrelatedTraffic()
         QCOMPARE(row[u"port"_s].toString(), u"10001"_s);
 
     QCOMPARE(receiveBufferErrors(), dropsBefore);
+}
+
+void TestOvipgwLan::windowRowOutsideEverySubnetHasATooltip()
+{
+    GatewayList list;
+    list.setCellText(list.appendRow(), GatewayList::IpAddressColumn, ipOf(12) + u" (DHCP)"_s);
+    list.setCellText(list.appendRow(), GatewayList::IpAddressColumn, u"10.9.8.7"_s);
+    GatewayListPresentation presentation({});
+    presentation.setSourceModel(&list);
+    QCOMPARE(presentation.index(0, 2).data(Qt::ToolTipRole).toString(), QString());
+    for (int column : {0, 1, 5})
+        QCOMPARE(presentation.index(1, column).data(Qt::ToolTipRole).toString(),
+                 NoReplyDiagnosis::outsideSubnetText());
 }
 
 QTEST_MAIN(TestOvipgwLan)
