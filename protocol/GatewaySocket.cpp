@@ -1,11 +1,10 @@
 #include "GatewaySocket.h"
 
 #include "BroadcastDestinations.h"
-#include "DeviceTables.h"
 #include "GatewayList.h"
+#include "GatewayRowWriter.h"
 #include "GatewaySocketOwner.h"
 #include "SocketOptions.h"
-#include "StringTable.h"
 #include "Telegrams.h"
 
 namespace {
@@ -140,8 +139,13 @@ bool GatewaySocket::open()
         return true;
     // Exclusive: Qt's default would set SO_REUSEADDR and let a second socket
     // (or a second copy of the tool) share the port and steal replies.
-    return m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port,
-                         QAbstractSocket::DontShareAddress);
+    if (!m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port,
+                       QAbstractSocket::DontShareAddress))
+        return false;
+    // All gateways answer a discovery at the same instant; the default
+    // buffer overflows when other traffic arrives with them.
+    SocketOptions::enlargeReceiveBuffer(socketDescriptor());
+    return true;
 }
 
 bool GatewaySocket::isOpen() const
@@ -233,39 +237,15 @@ void GatewaySocket::dispatch(const QByteArray &datagram, const QHostAddress &sou
 
 void GatewaySocket::OnDiscoveryReply(const QByteArray &datagram, const QString &sourceText)
 {
-    const std::optional<DiscoveryReply> reply = AcceptDiscoveryReply(datagram);
-    if (!reply)
-        return;
-    GatewayList &list = m_owner.gatewayList();
-    const int row = list.appendRow();
-    list.setCellText(row, GatewayList::IpAddressColumn, sourceText);
-    list.setCellText(row, GatewayList::MacAddressColumn, reply->macText());
-    list.setCellText(row, GatewayList::FirmwareColumn, reply->firmwareText());
+    if (const std::optional<DiscoveryReply> reply = AcceptDiscoveryReply(datagram))
+        GatewayRowWriter::appendDiscovered(m_owner.gatewayList(), *reply, sourceText);
 }
 
 void GatewaySocket::OnIdentityReply(const QByteArray &datagram)
 {
     const std::optional<IdentityRecord> reply = AcceptIdentityReply(datagram);
-    if (!reply)
-        return;
-
-    const DeviceType *type = nullptr;
-    const quint32 filter = m_owner.typeFilter();
-    for (const DeviceType &entry : DeviceTypeTable) {
-        if (entry.typeCode != reply->typeCode)
-            continue;
-        if (filter != 0 && filter != entry.typeCode)
-            return;
-        type = &entry;
-    }
-    if (!type || !reply->isFromMaker())
-        return;
-
-    GatewayList &list = m_owner.gatewayList();
-    list.setCellText(m_row, GatewayList::TypeColumn, loadString(type->nameString));
-    list.setTypeCode(m_row, type->typeCode);
-    list.setRowStatus(m_row, RowStatus::NoPassword);
-    SendReadNetwork();
+    if (reply && GatewayRowWriter::applyIdentity(m_owner.gatewayList(), m_row, *reply, m_owner.typeFilter()))
+        SendReadNetwork();
 }
 
 void GatewaySocket::OnNetworkReply(const QByteArray &datagram, const QString &sourceText)
@@ -273,51 +253,16 @@ void GatewaySocket::OnNetworkReply(const QByteArray &datagram, const QString &so
     const std::optional<NetworkRecord> reply = AcceptNetworkReply(datagram);
     if (!reply)
         return;
-    GatewayList &list = m_owner.gatewayList();
-    if (reply->usesDhcp())
-        list.setCellText(m_row, GatewayList::IpAddressColumn, sourceText + QStringLiteral(" (DHCP)"));
-    list.setCellText(m_row, GatewayList::SubnetGatewayColumn,
-                     SubnetColumnText(reply->shownHostBits(), reply->defaultGateway));
+    GatewayRowWriter::applyNetwork(m_owner.gatewayList(), m_row, *reply, sourceText);
     SendReadSetup();
 }
 
 void GatewaySocket::OnSetupReply(const QByteArray &datagram)
 {
-    GatewayList &list = m_owner.gatewayList();
-    const SetupReplyCheck check =
-        VerifySetupReply(datagram, list.cellText(m_row, GatewayList::MacAddressColumn),
-                         list.typeCode(m_row), m_owner.passwordProtection(), m_owner.password());
-    switch (check.verdict) {
-    case SetupVerdict::NotSetupReply:
-        return;
-    case SetupVerdict::CorruptContent:
-        list.setRowStatus(m_row, RowStatus::CorruptContent);
-        return;
-    case SetupVerdict::WrongPassword:
-        list.setRowStatus(m_row, RowStatus::WrongPassword);
-        return;
-    case SetupVerdict::PasswordOk:
-        list.setRowStatus(m_row, RowStatus::PasswordOk);
-        break;
-    case SetupVerdict::Unlocked:
-        break;
-    }
-
-    const SetupRecord &record = check.record;
-    const int mode = qMin(int(record.mode), ModeCount - 1);
-    list.setCellText(m_row, GatewayList::ModeColumn, loadString(StringBase::ModeName + mode));
-    list.setCellText(m_row, GatewayList::PortColumn, QString::number(record.port));
-    list.setCellText(m_row, GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress));
-    // In TCP-Client mode the gateway keeps no mask; the column keeps what it had.
-    if (mode != 1)
-        list.setCellText(m_row, GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask));
-    // "%d" of the stored 32-bit value, as the list has always shown it.
-    list.setCellText(m_row, GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)));
-    list.setCellText(m_row, GatewayList::DataBitsColumn, QString::number(record.dataBits));
-    list.setCellText(m_row, GatewayList::StopBitsColumn, QString::number(record.stopBits));
-    list.setCellText(m_row, GatewayList::ParityColumn, QString::number(record.parity));
-    list.setCellText(m_row, GatewayList::FlowControlColumn, QString::number(record.flowControl));
-    m_owner.postCompletion();
+    const SetupVerdict verdict = GatewayRowWriter::applySetup(
+        m_owner.gatewayList(), m_row, datagram, m_owner.passwordProtection(), m_owner.password());
+    if (verdict == SetupVerdict::PasswordOk || verdict == SetupVerdict::Unlocked)
+        m_owner.postCompletion();
 }
 
 void GatewaySocket::OnNetworkWriteReply(const QByteArray &datagram, const QHostAddress &source)

@@ -5,6 +5,28 @@
 #  ifdef _MSC_VER
 #    pragma comment(lib, "ws2_32.lib")
 #  endif
+bool enlargeReceiveBuffer(qintptr socketDescriptor, int bytes)
+{
+    if (socketDescriptor == -1)
+        return false;
+    return ::setsockopt(static_cast<SOCKET>(socketDescriptor), SOL_SOCKET, SO_RCVBUF,
+                        reinterpret_cast<const char *>(&bytes), int(sizeof bytes))
+        == 0;
+}
+
+std::optional<int> receiveBufferSize(qintptr socketDescriptor)
+{
+    if (socketDescriptor == -1)
+        return std::nullopt;
+    int value = 0;
+    int length = int(sizeof value);
+    if (::getsockopt(static_cast<SOCKET>(socketDescriptor), SOL_SOCKET, SO_RCVBUF,
+                     reinterpret_cast<char *>(&value), &length)
+        != 0)
+        return std::nullopt;
+    return value;
+}
+
 #else
 #  include <sys/socket.h>
 #endif
@@ -55,6 +77,27 @@ std::optional<bool> broadcastEnabled(qintptr socketDescriptor)
     if (::getsockopt(int(socketDescriptor), SOL_SOCKET, SO_BROADCAST, &value, &length) != 0)
         return std::nullopt;
     return value != 0;
+}
+
+bool enlargeReceiveBuffer(qintptr socketDescriptor, int bytes)
+{
+    if (socketDescriptor < 0)
+        return false;
+    // Only ever grow: a system default above `bytes` stays.
+    if (const auto current = receiveBufferSize(socketDescriptor); current && *current >= bytes)
+        return true;
+    return ::setsockopt(int(socketDescriptor), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+std::optional<int> receiveBufferSize(qintptr socketDescriptor)
+{
+    if (socketDescriptor < 0)
+        return std::nullopt;
+    int value = 0;
+    socklen_t length = sizeof value;
+    if (::getsockopt(int(socketDescriptor), SOL_SOCKET, SO_RCVBUF, &value, &length) != 0)
+        return std::nullopt;
+    return value;
 }
 
 #endif

@@ -18,4 +18,16 @@ bool setBroadcast(qintptr socketDescriptor, bool enabled);
 // Current SO_BROADCAST state, nothing when it cannot be read.
 std::optional<bool> broadcastEnabled(qintptr socketDescriptor);
 
+// Receive buffer that holds the replies of a whole /24 answering one
+// discovery at once, together with a burst of unrelated traffic.
+inline constexpr int GatewayReceiveBufferBytes = 4 * 1024 * 1024;
+
+// Asks for a receive buffer of `bytes` (the system may grant less, up to its
+// limit for unprivileged programs). False when the descriptor is invalid or
+// the stack refuses.
+bool enlargeReceiveBuffer(qintptr socketDescriptor, int bytes = GatewayReceiveBufferBytes);
+
+// The receive buffer the system granted, in bytes; nothing when unreadable.
+std::optional<int> receiveBufferSize(qintptr socketDescriptor);
+
 } // namespace SocketOptions

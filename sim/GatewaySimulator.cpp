@@ -200,8 +200,18 @@ void GatewaySimulator::dispatch(size_t index, const QByteArray &datagram, const 
 void GatewaySimulator::queueReplies(size_t index, const QList<QByteArray> &datagrams,
                                     const QHostAddress &to, quint16 port)
 {
-    for (const QByteArray &datagram : datagrams)
+    for (const QByteArray &datagram : datagrams) {
+        if (dropByLoss())
+            continue;
+        if (m_options.unpaced) {
+            if (QUdpSocket *socket = m_nodes[index]->socket; socket && !m_stopping)
+                socket->writeDatagram(datagram, to, port);
+            continue;
+        }
         m_outbox.enqueue({index, datagram, to, port});
+    }
+    if (m_outbox.isEmpty())
+        return;
     if (!m_outboxTimer.isActive()) {
         drainOutbox();
         if (!m_outbox.isEmpty())
@@ -220,6 +230,13 @@ void GatewaySimulator::drainOutbox()
     }
     if (m_outbox.isEmpty())
         m_outboxTimer.stop();
+}
+
+bool GatewaySimulator::dropByLoss()
+{
+    if (m_options.lossPercent <= 0)
+        return false;
+    return std::uniform_int_distribution<int>(0, 99)(m_random) < m_options.lossPercent;
 }
 
 QSet<quint32> GatewaySimulator::takenAddresses() const

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
 class QUdpSocket;
@@ -25,6 +26,8 @@ struct SimulatorOptions
     QString interfaceName; // where the gateways' addresses live
     bool save = false;     // write the state back to configPath after each change
     QSet<quint32> reserved; // addresses of the tool's adapters: never a gateway's
+    bool unpaced = false;   // send every reply at once, as real gateways do
+    int lossPercent = 0;    // share of replies dropped on purpose, 0-100
 };
 
 // Runs the simulated gateways on UDP port 30718: one socket on the wildcard
@@ -82,6 +85,7 @@ private:
     void queueReplies(size_t index, const QList<QByteArray> &datagrams, const QHostAddress &to,
                       quint16 port);
     void drainOutbox();
+    bool dropByLoss();
     void moveGateway(size_t index, quint32 requested);
     void finishMove(size_t index, quint32 target, bool byDhcp);
     std::optional<size_t> activeGatewayAt(quint32 address) const;
@@ -97,5 +101,6 @@ private:
     QUdpSocket *m_broadcastSocket = nullptr;
     QQueue<Outgoing> m_outbox;
     QTimer m_outboxTimer;
+    std::mt19937 m_random{std::random_device{}()};
     bool m_stopping = false;
 };

@@ -14,13 +14,16 @@ QString usage()
 {
     return QStringLiteral(
         "usage: gatewaysim --config FILE.json [--log FILE.jsonl] [--interface IFNAME] [--save]\n"
+        "                  [--unpaced] [--loss PERCENT]\n"
         "Simulates the gateways of FILE.json on UDP port 30718 inside the gateway namespace\n"
         "of the virtual LAN (scripts/vlan.sh). Prints \"ready\" once every socket is bound;\n"
         "SIGTERM or SIGINT ends it and removes the addresses it added.\n"
         "  --config FILE     gateways to simulate (see docs/simulator.md)\n"
         "  --log FILE        append one JSON line per received datagram\n"
         "  --interface IF    interface for the gateway addresses (default $GWLAN_GATEWAY_IF)\n"
-        "  --save            write the gateways' state back to FILE after every change\n");
+        "  --save            write the gateways' state back to FILE after every change\n"
+        "  --unpaced         send every reply at once instead of 16 per millisecond\n"
+        "  --loss PERCENT    drop this share (0-100) of the replies at random\n");
 }
 
 std::optional<SimulatorOptions> parse(const QStringList &arguments,
@@ -36,8 +39,11 @@ std::optional<SimulatorOptions> parse(const QStringList &arguments,
     const QCommandLineOption interface(QStringLiteral("interface"), QStringLiteral("interface"),
                                        QStringLiteral("IF"));
     const QCommandLineOption save(QStringLiteral("save"));
+    const QCommandLineOption unpaced(QStringLiteral("unpaced"));
+    const QCommandLineOption loss(QStringLiteral("loss"), QStringLiteral("reply loss"),
+                                  QStringLiteral("PERCENT"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({config, log, interface, save, help});
+    parser.addOptions({config, log, interface, save, unpaced, loss, help});
 
     if (helpRequested)
         *helpRequested = false;
@@ -61,6 +67,15 @@ std::optional<SimulatorOptions> parse(const QStringList &arguments,
     options.interfaceName = parser.isSet(interface) ? parser.value(interface)
                                                     : environment.value(QStringLiteral("GWLAN_GATEWAY_IF"));
     options.save = parser.isSet(save);
+    options.unpaced = parser.isSet(unpaced);
+    if (parser.isSet(loss)) {
+        bool ok = false;
+        options.lossPercent = parser.value(loss).toInt(&ok);
+        if (!ok || options.lossPercent < 0 || options.lossPercent > 100) {
+            *error = QStringLiteral("--loss takes a whole percentage from 0 to 100");
+            return std::nullopt;
+        }
+    }
     if (options.configPath.isEmpty()) {
         *error = QStringLiteral("--config FILE is required");
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include "InputLock.h"
 #include "MainWindowButtons.h"
 #include "MainWindowControls.h"
+#include "NoReplyDiagnosis.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
 #include "Texts.h"
@@ -262,6 +263,14 @@ void GatewayListDialog::OnRefreshList()
     EnableCommands(true);
     // "Port taken" must not read as "no gateways".
     ShowStatus(portUnavailable ? Text::PortInUse : Text::None);
+    if (!portUnavailable && m_gatewayList.count() == 0 && m_statusLine) {
+        // Say why nothing answered, as far as the tool can know.
+        const QString diagnosis = NoReplyDiagnosis::noGatewayText(
+            SelectBroadcastDestinations(m_broadcastAddress, m_adapterBroadcastList), LocalAdapters(),
+            NoReplyDiagnosis::installedFirewall());
+        m_statusLine->setText(diagnosis);
+        m_statusLine->setAccessibleDescription(diagnosis);
+    }
     focusList();
     if (m_gatewayList.count() > 0)
         m_controls.show({Control::ExportButton}, true);

@@ -4,8 +4,11 @@
 #include "DeviceTables.h"
 #include "DialogUnits.h"
 #include "GatewayList.h"
+#include "NoReplyDiagnosis.h"
 #include "StringTable.h"
+#include "Telegrams.h"
 
+#include <QGuiApplication>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTreeView>
@@ -22,11 +25,10 @@ constexpr std::array<int, GatewayList::ColumnCount> DesignedColumnWidths{
 
 } // namespace
 
-#include <QGuiApplication>
-
 GatewayListPresentation::GatewayListPresentation(const QStringList &rowStatusNames, QObject *parent)
     : QIdentityProxyModel(parent)
     , m_statusNames(rowStatusNames)
+    , m_adapters(LocalAdapters())
 {
     static_assert(RowStatusCount == 6);
     const qreal density = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
@@ -43,6 +45,12 @@ QVariant GatewayListPresentation::data(const QModelIndex &index, int role) const
         if (role == Qt::DecorationRole)
             return m_images[std::size_t(status)];
         return m_statusNames.value(status);
+    }
+    if (role == Qt::ToolTipRole) {
+        const QString address = QIdentityProxyModel::data(index.siblingAtColumn(GatewayList::IpAddressColumn)).toString();
+        if (!address.isEmpty() && !AdapterContaining(m_adapters, ParseDottedAddress(address)))
+            return NoReplyDiagnosis::outsideSubnetText();
+        return {};
     }
     return QIdentityProxyModel::data(index, role);
 }

@@ -5,13 +5,16 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include "LocalAdapters.h"
+
 #include <array>
 
 class QTreeView;
 
 // The gateway list as the list control shows it: each row's status as the
 // picture in its first column, and as the text an assistive tool reads for
-// that cell.
+// that cell; a row whose address lies in no adapter's subnet says so in its
+// tooltip.
 class GatewayListPresentation : public QIdentityProxyModel
 {
     Q_OBJECT
@@ -33,4 +36,5 @@ public:
 private:
     std::array<QPixmap, 6> m_images;
     QStringList m_statusNames;
+    QList<LocalAdapter> m_adapters;
 };

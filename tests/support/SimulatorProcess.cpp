@@ -106,6 +106,7 @@ bool SimulatorProcess::start(const QString &configPath, int timeoutMs, bool save
                           QStringLiteral("--interface"), qEnvironmentVariable("GWLAN_GATEWAY_IF")};
     if (save)
         arguments << QStringLiteral("--save");
+    arguments << m_extraArguments;
     m_process->start(InterfaceAddresses::ipProgram(), arguments);
 
     const bool timedOut = !waitFor(

@@ -20,6 +20,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -43,6 +44,8 @@ public:
     // --save: the state is written back to configPath().
     bool start(const QJsonObject &config, int timeoutMs = 10000, bool save = false);
     bool start(const QString &configPath, int timeoutMs = 10000, bool save = false);
+    // Further simulator options for the next start (e.g. --unpaced, --loss 5).
+    void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
     // SIGTERM, then SIGKILL after `timeoutMs`. True when it ended by itself
     // with status 0 (so it removed its addresses).
     bool stop(int timeoutMs = 5000);
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess *m_process = nullptr;
     QString m_configPath;
+    QStringList m_extraArguments;
     QByteArray m_stdout;
     QByteArray m_stderr;
     QString m_error;

@@ -1,0 +1,83 @@
+#include "GatewayRowWriter.h"
+
+#include "DeviceTables.h"
+#include "StringTable.h"
+
+namespace GatewayRowWriter {
+
+int appendDiscovered(GatewayList &list, const DiscoveryReply &reply, const QString &sourceText)
+{
+    const int row = list.appendRow();
+    list.setCellText(row, GatewayList::IpAddressColumn, sourceText);
+    list.setCellText(row, GatewayList::MacAddressColumn, reply.macText());
+    list.setCellText(row, GatewayList::FirmwareColumn, reply.firmwareText());
+    return row;
+}
+
+bool applyIdentity(GatewayList &list, int row, const IdentityRecord &reply, quint32 typeFilter)
+{
+    const DeviceType *type = nullptr;
+    for (const DeviceType &entry : DeviceTypeTable) {
+        if (entry.typeCode != reply.typeCode)
+            continue;
+        if (typeFilter != 0 && typeFilter != entry.typeCode)
+            return false;
+        type = &entry;
+    }
+    if (!type || !reply.isFromMaker())
+        return false;
+
+    list.setCellText(row, GatewayList::TypeColumn, loadString(type->nameString));
+    list.setTypeCode(row, type->typeCode);
+    list.setRowStatus(row, RowStatus::NoPassword);
+    return true;
+}
+
+void applyNetwork(GatewayList &list, int row, const NetworkRecord &reply, const QString &sourceText)
+{
+    if (reply.usesDhcp())
+        list.setCellText(row, GatewayList::IpAddressColumn, sourceText + QStringLiteral(" (DHCP)"));
+    list.setCellText(row, GatewayList::SubnetGatewayColumn,
+                     SubnetColumnText(reply.shownHostBits(), reply.defaultGateway));
+}
+
+SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
+                        bool passwordProtection, const QString &password)
+{
+    const SetupReplyCheck check =
+        VerifySetupReply(datagram, list.cellText(row, GatewayList::MacAddressColumn),
+                         list.typeCode(row), passwordProtection, password);
+    switch (check.verdict) {
+    case SetupVerdict::NotSetupReply:
+        return check.verdict;
+    case SetupVerdict::CorruptContent:
+        list.setRowStatus(row, RowStatus::CorruptContent);
+        return check.verdict;
+    case SetupVerdict::WrongPassword:
+        list.setRowStatus(row, RowStatus::WrongPassword);
+        return check.verdict;
+    case SetupVerdict::PasswordOk:
+        list.setRowStatus(row, RowStatus::PasswordOk);
+        break;
+    case SetupVerdict::Unlocked:
+        break;
+    }
+
+    const SetupRecord &record = check.record;
+    const int mode = qMin(int(record.mode), ModeCount - 1);
+    list.setCellText(row, GatewayList::ModeColumn, loadString(StringBase::ModeName + mode));
+    list.setCellText(row, GatewayList::PortColumn, QString::number(record.port));
+    list.setCellText(row, GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress));
+    // In TCP-Client mode the gateway keeps no mask; the column keeps what it had.
+    if (mode != 1)
+        list.setCellText(row, GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask));
+    // "%d" of the stored 32-bit value, as the list has always shown it.
+    list.setCellText(row, GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)));
+    list.setCellText(row, GatewayList::DataBitsColumn, QString::number(record.dataBits));
+    list.setCellText(row, GatewayList::StopBitsColumn, QString::number(record.stopBits));
+    list.setCellText(row, GatewayList::ParityColumn, QString::number(record.parity));
+    list.setCellText(row, GatewayList::FlowControlColumn, QString::number(record.flowControl));
+    return check.verdict;
+}
+
+} // namespace GatewayRowWriter

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "GatewayList.h"
+#include "LocalAdapters.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QNetworkDatagram>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QUdpSocket>
+
+#include <vector>
+
+struct ScanSettings
+{
+    QStringList destinations;      // where the discovery request goes
+    bool passwordProtection = false;
+    QString password;
+    quint32 typeFilter = 0;        // 0 = every type
+    int timeoutMs = 1000;          // how long discovery replies are taken
+};
+
+// What the scanner knows of a row beyond its list texts.
+struct ScannedGateway
+{
+    quint32 address = 0;
+    QString adapter;       // the adapter the replies came in through
+    bool inSubnet = false; // the address lies in that adapter's subnet
+};
+
+// Reads a whole network at once on one socket: discovery to every
+// destination, and as each gateway answers, its identity, network and setup
+// reads, replies matched by source address. A request without reply is sent
+// once more; a gateway whose chain stops keeps what it had, as in the window.
+// Rows are filled with the window's own texts (GatewayRowWriter).
+class GatewayScanner : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Outcome { Finished, PortTaken, SocketFailed };
+
+    explicit GatewayScanner(const ScanSettings &settings, QObject *parent = nullptr);
+
+    // Runs the scan in a nested event loop; returns when every gateway that
+    // answered in time is read or given up. Bounded by the timeout and the
+    // retries.
+    Outcome run();
+
+    const GatewayList &list() const { return m_list; }
+    const std::vector<ScannedGateway> &gateways() const { return m_gateways; }
+    const QList<LocalAdapter> &adapters() const { return m_adapters; }
+    QString socketError() const { return m_socket.errorString(); }
+
+    // Interval after which an unanswered request is sent once more.
+    int retryIntervalMs() const;
+
+private:
+    enum class Stage { Identity, Network, Setup, Done };
+    struct Chain
+    {
+        int row = -1;
+        Stage stage = Stage::Identity;
+        int attempts = 0;
+        qint64 sentAt = 0;
+    };
+
+    void sendDiscovery();
+    void receive();
+    void handle(const QNetworkDatagram &datagram);
+    void discovered(const QNetworkDatagram &datagram, quint32 source);
+    void advance(Chain &chain, const QByteArray &bytes, quint32 source);
+    void sendStage(Chain &chain);
+    void finish(Chain &chain);
+    void tick();
+    bool allDone() const;
+
+    ScanSettings m_settings;
+    GatewayList m_list;
+    std::vector<ScannedGateway> m_gateways;
+    std::vector<Chain> m_chains;
+    QHash<quint32, int> m_chainBySource; // address value -> index in m_chains
+    QSet<QString> m_seen;                // "address MAC" of every listed gateway
+    QList<LocalAdapter> m_adapters;
+    QUdpSocket m_socket;
+    QElapsedTimer m_clock;
+    bool m_discoveryRepeated = false;
+    bool m_finished = false;
+};

@@ -1,0 +1,187 @@
+// ovipgw without a network: everything here is refused or printed before a
+// socket exists, so nothing is sent.
+
+#include "GatewayList.h"
+#include "NoReplyDiagnosis.h"
+#include "OvipgwCommand.h"
+#include "ScanReport.h"
+#include "StringTable.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestOvipgwCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { StringTable::setCurrentLanguage(UiLanguage::English); }
+
+    void badArgumentsAreRefusedWithoutOutput_data();
+    void badArgumentsAreRefusedWithoutOutput();
+    void helpInBothLanguages();
+    void jsonRowCarriesTheWindowTextsAndStatus();
+    void csvQuotesAndTsvKeepsColumns();
+    void diagnosisTexts_data();
+    void diagnosisTexts();
+    void subnetOfAdapters();
+};
+
+void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no command") << QStringList{} << u"no command given"_s;
+    QTest::newRow("unknown command") << QStringList{u"list"_s} << u"unknown command \"list\""_s;
+    QTest::newRow("unknown option") << QStringList{u"scan"_s, u"--fast"_s} << u"unknown option \"--fast\""_s;
+    QTest::newRow("missing value") << QStringList{u"scan"_s, u"--timeout"_s} << u"option --timeout needs a value"_s;
+    QTest::newRow("short address") << QStringList{u"scan"_s, u"--broadcast"_s, u"10.1"_s}
+                                   << u"\"10.1\" is not an IPv4 address"_s;
+    QTest::newRow("octet too large") << QStringList{u"scan"_s, u"--broadcast=192.168.1.256"_s}
+                                     << u"\"192.168.1.256\" is not an IPv4 address"_s;
+    QTest::newRow("timeout not a number") << QStringList{u"scan"_s, u"--timeout"_s, u"1s"_s}
+                                          << u"--timeout takes milliseconds from 100 to 60000"_s;
+    QTest::newRow("timeout too short") << QStringList{u"scan"_s, u"--timeout=99"_s}
+                                       << u"--timeout takes milliseconds from 100 to 60000"_s;
+    QTest::newRow("format") << QStringList{u"scan"_s, u"--format"_s, u"xml"_s}
+                            << u"--format takes table, json, tsv or csv"_s;
+    QTest::newRow("twice") << QStringList{u"scan"_s, u"--format=json"_s, u"--format=csv"_s}
+                           << u"option --format is given twice"_s;
+    QTest::newRow("stray word") << QStringList{u"scan"_s, u"now"_s} << u"unexpected argument \"now\""_s;
+}
+
+void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(OvipgwCommand::run(arguments, &out, &err), int(OvipgwCommand::UsageError));
+    QVERIFY(out.isEmpty());
+    QCOMPARE(QString::fromUtf8(err), u"ovipgw: %1\nTry \"ovipgw --help\".\n"_s.arg(message));
+}
+
+void TestOvipgwCommand::helpInBothLanguages()
+{
+    for (const auto &[language, start] : {std::pair{UiLanguage::English, u"Usage: ovipgw scan"_s},
+                                          std::pair{UiLanguage::German, u"Aufruf: ovipgw scan"_s}}) {
+        StringTable::setCurrentLanguage(language);
+        for (const QStringList &arguments : {QStringList{u"--help"_s}, QStringList{u"scan"_s, u"-h"_s}}) {
+            QByteArray out;
+            QByteArray err;
+            QCOMPARE(OvipgwCommand::run(arguments, &out, &err), 0);
+            QVERIFY2(QString::fromUtf8(out).startsWith(start), out.constData());
+            QVERIFY(out.contains("--format"));
+            QVERIFY(err.isEmpty());
+        }
+    }
+}
+
+void TestOvipgwCommand::jsonRowCarriesTheWindowTextsAndStatus()
+{
+    GatewayList list;
+    const int row = list.appendRow();
+    list.setCellText(row, GatewayList::TypeColumn, u"PLN KNX IP Gateway"_s);
+    list.setCellText(row, GatewayList::IpAddressColumn, u"198.18.0.12 (DHCP)"_s);
+    list.setCellText(row, GatewayList::ModeColumn, u"TCP-Server"_s);
+    list.setTypeCode(row, 0x00010001);
+    list.setRowStatus(row, RowStatus::PasswordOk);
+    const std::vector<ScannedGateway> gateways{{0xC612000C, u"gwlan0"_s, true}};
+
+    const QJsonDocument document =
+        QJsonDocument::fromJson(ScanReport::json(ScanReport::rows(list, gateways)));
+    const QJsonArray array = document.object().value(u"gateways"_s).toArray();
+    QCOMPARE(array.size(), 1);
+    const QJsonObject object = array.first().toObject();
+    const QStringList keys{u"type"_s,     u"ip"_s,          u"mac"_s,       u"mode"_s,       u"port"_s,
+                           u"remoteIp"_s, u"ipMask"_s,      u"firmware"_s,  u"subnetGateway"_s,
+                           u"baudRate"_s, u"dataBits"_s,    u"stopBits"_s,  u"parity"_s,
+                           u"flowControl"_s, u"typeCode"_s, u"status"_s,    u"statusText"_s,
+                           u"adapter"_s,  u"inSubnet"_s};
+    QCOMPARE(QStringList(object.keys()).size(), keys.size());
+    for (const QString &key : keys)
+        QVERIFY2(object.contains(key), qPrintable(key));
+    QCOMPARE(object.value(u"ip"_s).toString(), u"198.18.0.12 (DHCP)"_s);
+    QCOMPARE(object.value(u"typeCode"_s).toString(), u"0x00010001"_s);
+    QCOMPARE(object.value(u"status"_s).toString(), u"passwordOk"_s);
+    QCOMPARE(object.value(u"statusText"_s).toString(), u"GW with password"_s);
+    QCOMPARE(object.value(u"inSubnet"_s).toBool(), true);
+
+    // Keys stay English in German; the texts follow the language.
+    StringTable::setCurrentLanguage(UiLanguage::German);
+    const QJsonObject german = QJsonDocument::fromJson(ScanReport::json(ScanReport::rows(list, gateways)))
+                                   .object().value(u"gateways"_s).toArray().first().toObject();
+    QCOMPARE(german.value(u"statusText"_s).toString(), u"GW mit Passwort"_s);
+    QCOMPARE(german.value(u"status"_s).toString(), u"passwordOk"_s);
+}
+
+void TestOvipgwCommand::csvQuotesAndTsvKeepsColumns()
+{
+    GatewayList list;
+    const int row = list.appendRow();
+    list.setCellText(row, GatewayList::SubnetGatewayColumn, u"Host-Bits: 8 / GW: \"x\", y"_s);
+    const QList<ScanRow> rows = ScanReport::rows(list, {});
+
+    const QStringList csv = ScanReport::delimited(rows, u',').split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(csv.size(), 2);
+    QVERIFY(csv.first().startsWith(u"GW Type,GW IP Address,"_s));
+    QVERIFY2(csv.last().contains(u",\"Host-Bits: 8 / GW: \"\"x\"\", y\","_s), qPrintable(csv.last()));
+
+    const QStringList tsv = ScanReport::delimited(rows, u'\t').split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(tsv.size(), 2);
+    QCOMPARE(tsv.first().split(u'\t').size(), GatewayList::ColumnCount + 3);
+    QCOMPARE(tsv.last().split(u'\t').size(), GatewayList::ColumnCount + 3);
+}
+
+void TestOvipgwCommand::diagnosisTexts_data()
+{
+    QTest::addColumn<UiLanguage>("language");
+    QTest::addColumn<QString>("firewall");
+    QTest::addColumn<QString>("noGateway");
+    QTest::addColumn<QString>("outsideSubnet");
+    QTest::addColumn<QString>("portTaken");
+    QTest::newRow("English, ufw")
+        << UiLanguage::English << u"ufw"_s
+        << u"No reply via 198.18.0.255 (gwlan0), 10.255.255.255. Likely: a firewall (ufw) blocks replies to UDP "
+           "port 30718; the gateway is in another subnet (use \"Reset IP-Adr.\"); port 30718 is taken."_s
+        << u"This gateway's address lies outside the subnet of every network adapter; give it an address in "
+           "your network with \"Reset IP-Adr.\"."_s
+        << u"No search possible: UDP port 30718 is in use by another program (is the tool already running?)"_s;
+    QTest::newRow("German, no firewall")
+        << UiLanguage::German << QString()
+        << u"Keine Antwort über 198.18.0.255 (gwlan0), 10.255.255.255. Wahrscheinlich: eine Firewall blockiert "
+           "Antworten an UDP-Port 30718; das Gateway liegt in einem anderen Subnetz (\"Reset IP-Adr.\" verwenden); "
+           "Port 30718 ist belegt."_s
+        << u"Die Adresse dieses Gateways liegt außerhalb des Subnetzes aller Netzwerkadapter; mit \"Reset "
+           "IP-Adr.\" eine Adresse im eigenen Netzwerk vergeben."_s
+        << u"Suche nicht möglich: UDP-Port 30718 wird von einem anderen Programm belegt (läuft das Programm "
+           "bereits?)"_s;
+}
+
+void TestOvipgwCommand::diagnosisTexts()
+{
+    QFETCH(UiLanguage, language);
+    QFETCH(QString, firewall);
+    StringTable::setCurrentLanguage(language);
+    const QList<LocalAdapter> adapters{{u"gwlan0"_s, 0xC6120001, 0xFFFFFF00}};
+    QTEST(NoReplyDiagnosis::noGatewayText({u"198.18.0.255"_s, u"10.255.255.255"_s}, adapters, firewall),
+          "noGateway");
+    QTEST(NoReplyDiagnosis::outsideSubnetText(), "outsideSubnet");
+    QTEST(NoReplyDiagnosis::portTakenText(), "portTaken");
+}
+
+void TestOvipgwCommand::subnetOfAdapters()
+{
+    const QList<LocalAdapter> adapters{{u"eth0"_s, 0xC0A80111, 0xFFFFFF00}, {u"wg0"_s, 0x0A010203, 0xFF000000},
+                                       {u"down"_s, 0, 0}};
+    QCOMPARE(AdapterContaining(adapters, 0xC0A801FE)->name, u"eth0"_s); // 192.168.1.254
+    QCOMPARE(AdapterContaining(adapters, 0x0AFF0001)->name, u"wg0"_s);  // 10.255.0.1
+    QVERIFY(!AdapterContaining(adapters, 0xC0A80201));                  // 192.168.2.1: no adapter's
+}
+
+QTEST_GUILESS_MAIN(TestOvipgwCommand)
+#include "TestOvipgwCommand.moc"
