@@ -396,4 +396,3 @@ void GatewayListDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-}
