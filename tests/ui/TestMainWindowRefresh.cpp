@@ -8,6 +8,7 @@
 #include "StringTable.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
@@ -270,6 +271,12 @@ private slots:
         QCOMPARE(iconOf(*window, Control::RefreshButton), 134);
         QCOMPARE(iconOf(*window, Control::SetConfigurationButton), 133);
         QSignalSpy clicked(qobject_cast<QAbstractButton *>(window->control(Control::PasswordButton)), &QAbstractButton::clicked);
+        // The click opens the password dialog; close it again unchanged.
+        QWidget *const main = window.get();
+        QTimer::singleShot(0, main, [main] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()); dialog && dialog != main)
+                dialog->reject();
+        });
         QTest::keyClick(window->control(Control::PasswordButton), Qt::Key_Space);
         QCOMPARE(clicked.count(), 1);
         const QString statusAfter = qobject_cast<QLabel *>(window->control(Control::StatusLine))->text();
