@@ -76,6 +76,7 @@ private:
     void finish(Chain &chain);
     void tick();
     bool allDone() const;
+    bool isGroupAddress(quint32 address) const;
 
     ScanSettings m_settings;
     GatewayList m_list;
