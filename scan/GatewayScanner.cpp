@@ -104,11 +104,9 @@ void GatewayScanner::discovered(const QNetworkDatagram &datagram, quint32 source
         return;
     const DiscoveryReply reply = *AcceptDiscoveryReply(datagram.data());
     // Answers to the repeated discovery, or through a second adapter on the
-    // same subnet, list no gateway twice.
-    const QString key = DottedAddressText(source) + QLatin1Char(' ') + reply.macText();
-    if (m_seen.contains(key) || m_chainBySource.contains(source))
+    // same subnet, list no gateway twice; reads are matched by address.
+    if (m_chainBySource.contains(source))
         return;
-    m_seen.insert(key);
 
     ScannedGateway gateway;
     gateway.address = source;
