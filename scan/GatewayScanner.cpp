@@ -104,11 +104,9 @@ void GatewayScanner::discovered(const QNetworkDatagram &datagram, quint32 source
         return;
     const DiscoveryReply reply = *AcceptDiscoveryReply(datagram.data());
     // Answers to the repeated discovery, or through a second adapter on the
-    // same subnet, list no gateway twice.
-    const QString key = DottedAddressText(source) + QLatin1Char(' ') + reply.macText();
-    if (m_seen.contains(key) || m_chainBySource.contains(source))
+    // same subnet, list no gateway twice; reads are matched by address.
+    if (m_chainBySource.contains(source))
         return;
-    m_seen.insert(key);
 
     ScannedGateway gateway;
     gateway.address = source;
@@ -125,7 +123,23 @@ void GatewayScanner::discovered(const QNetworkDatagram &datagram, quint32 source
     chain.row = GatewayRowWriter::appendDiscovered(m_list, reply, DottedAddressText(source));
     m_chainBySource.insert(source, int(m_chains.size()));
     m_chains.push_back(chain);
-    sendStage(m_chains.back());
+    // A gateway set to a broadcast or multicast address is listed but not
+    // read: its reads would reach every device of the network.
+    if (isGroupAddress(source))
+        finish(m_chains.back());
+    else
+        sendStage(m_chains.back());
+}
+
+bool GatewayScanner::isGroupAddress(quint32 address) const
+{
+    if (address == InetAddrNone || address >= 0xE0000000u)
+        return true;
+    for (const LocalAdapter &adapter : m_adapters) {
+        if (adapter.mask != InetAddrNone && adapter.contains(address) && address == adapter.broadcast())
+            return true;
+    }
+    return false;
 }
 
 void GatewayScanner::advance(Chain &chain, const QByteArray &bytes, quint32 source)

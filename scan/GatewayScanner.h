@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QNetworkDatagram>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <QUdpSocket>
 
@@ -76,13 +75,13 @@ private:
     void finish(Chain &chain);
     void tick();
     bool allDone() const;
+    bool isGroupAddress(quint32 address) const;
 
     ScanSettings m_settings;
     GatewayList m_list;
     std::vector<ScannedGateway> m_gateways;
     std::vector<Chain> m_chains;
     QHash<quint32, int> m_chainBySource; // address value -> index in m_chains
-    QSet<QString> m_seen;                // "address MAC" of every listed gateway
     QList<LocalAdapter> m_adapters;
     QUdpSocket m_socket;
     QElapsedTimer m_clock;
