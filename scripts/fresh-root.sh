@@ -225,10 +225,11 @@ in_root() {
 
 # The numbers from apt's output in $1: packages installed, download, disk.
 apt_costs() {
-    local log=$1
-    grep -m1 -E 'newly installed' "$log" | sed -E 's/.*[^0-9]([0-9]+) newly installed.*/\1 packages/'
-    grep -m1 -E '^Need to get ' "$log" | sed -E 's/^Need to get ([^ ]+ [^ ]+).*/download \1/'
-    grep -m1 -E '^After this operation' "$log" | sed -E 's/^After this operation, ([^ ]+ [^ ]+).*/\1 on disk/'
+    local lines
+    lines=$(sed 's/^\[[0-9:]*\] //' "$1")
+    grep -m1 -E 'newly installed' <<<"$lines" | sed -E 's/^([0-9]+) upgraded, ([0-9]+) newly installed.*/\2 new and \1 upgraded packages/'
+    grep -m1 -E '^Need to get ' <<<"$lines" | sed -E 's/^Need to get ([^ ]+ [^ ]+).*/download \1/'
+    grep -m1 -E '^After this operation' <<<"$lines" | sed -E 's/^After this operation, ([^ ]+ [^ ]+).*/\1 installed/'
 }
 
 # ---- base system --------------------------------------------------------------------
@@ -273,11 +274,12 @@ test_status=$?
 test_seconds=$((SECONDS - test_start))
 packages_after=$(chroot "$TARGET" dpkg-query -W -f '.\n' | wc -l)
 build_kib=$(du -sxk "$TARGET$CLONE/build" 2>/dev/null | cut -f1)
+archives_kib=$(du -sxk "$TARGET/var/cache/apt/archives" 2>/dev/null | cut -f1)
 root_kib=$(du -sxk "$TARGET" | cut -f1)
 say "test command: exit status $test_status after $((test_seconds / 60)) min $((test_seconds % 60)) s"
 say "first run: $(apt_costs "$WORK/test.log" | paste -sd, | sed 's/,/, /g') (apt);" \
     "$((packages_after - base_packages)) packages added, root grew by $(((root_kib - base_kib) / 1024)) MiB" \
-    "(build/ $((${build_kib:-0} / 1024)) MiB)"
+    "(build/ $((${build_kib:-0} / 1024)) MiB, apt's kept downloads $((${archives_kib:-0} / 1024)) MiB)"
 phase_end() { grep -m1 -F -- "$1" "$WORK/test.log" | sed -n 's/^\[\([0-9:]*\)\].*/\1/p'; }
 say "timeline (min:s since start): packages until $(phase_end '-- The CXX compiler identification')," \
     "build until $(phase_end 'Test project '), tests until $(clock)"
