@@ -216,6 +216,9 @@ private slots:
         // The written address is the bare dotted quad, the row shows " (DHCP)":
         // the gateway is not selected again.
         QCOMPARE(window->editor().selectedRow(), -1);
+        // The rebuilt list left the editor empty.
+        QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::MacEdit))->text(), QString());
+        QVERIFY(!window->control(Control::MacEdit)->isEnabled());
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsNewConfiguration));
     }
 
