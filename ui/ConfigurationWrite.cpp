@@ -127,13 +127,14 @@ void ConfigurationWrite::OnOK()
     }
 
     if (lastResult) {
+        // The scan gateway variant reads the written row again in place and
+        // refreshes the whole list only when that fails.
         const int row = m_editor.FindGatewayRow(std::nullopt, mac);
-        if (m_window.variantIndex() == FixedModeVariant && row != -1 && RereadGatewayRow(row, ipText))
-            m_window.ShowStatus(outcome(ipText, mac));
-        else {
+        const bool reread = m_window.variantIndex() == FixedModeVariant && row != -1 && RereadGatewayRow(row, ipText);
+        if (!reread)
             refreshAndSelect(ipText, mac);
-            m_window.ShowStatus(outcome(ipText, mac));
-        }
+        // What the gateway reports now, not merely that datagrams left.
+        m_window.ShowStatus(outcome(ipText, mac));
     }
     m_window.EnableCommands(true);
 }

@@ -20,7 +20,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
 #include <QHeaderView>
@@ -94,7 +93,13 @@ void GatewayListDialog::connectEditor()
     connect(&m_gatewayList, &QAbstractItemModel::modelReset, m_editor, reload);
 }
 
-GatewayListDialog::~GatewayListDialog() = default;
+GatewayListDialog::~GatewayListDialog()
+{
+    // The editor reads the list, a member that dies before the children do;
+    // no late notification of the list control may reach it.
+    m_write.reset();
+    delete m_editor;
+}
 
 void GatewayListDialog::setVariant(int variantIndex, quint32 typeFilter)
 {
@@ -211,7 +216,7 @@ bool GatewayListDialog::event(QEvent *event)
 void GatewayListDialog::OnGatewayNotify(int wParam)
 {
     if (wParam == GatewayNotifyEvent::Refresh)
-        OnRefreshList();
+        onRefreshCommand();
     else if (wParam == GatewayNotifyEvent::Completion)
         m_completionFlag = true;
 }

@@ -120,7 +120,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // A refresh the user asked for; kept out while a run is in progress.
+    // A refresh asked for by the button or the start-up notification; kept
+    // out while a run is in progress.
     void onRefreshCommand();
     void connectEditor();
     void setUpVariantControls();

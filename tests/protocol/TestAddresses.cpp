@@ -35,24 +35,26 @@ void TestAddresses::parseDottedAddress_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<quint32>("value");
-    QTest::newRow("dotted quad") << QStringLiteral("192.168.1.10") << 0xC0A8010Au;
-    QTest::newRow("two parts") << QStringLiteral("10.1") << 0x0A010000u;
-    QTest::newRow("three parts") << QStringLiteral("1.2.3") << 0x01020300u;
-    QTest::newRow("empty") << QString() << 0u;
-    QTest::newRow("DHCP") << QStringLiteral("DHCP") << 0u;
-    QTest::newRow("DHCP suffix") << QStringLiteral("192.168.1.10 (DHCP)") << 0xC0A8010Au;
-    QTest::newRow("blanks before parts") << QStringLiteral(" 192.\t168 . 1.10") << 0xC0A8010Au;
-    QTest::newRow("signs") << QStringLiteral("+10.-0.0.+1") << 0x0A000001u;
-    QTest::newRow("fifth part ignored") << QStringLiteral("1.2.3.4.5") << 0x01020304u;
-    QTest::newRow("256 spills into third octet by OR") << QStringLiteral("1.2.4.256") << 0x01020500u;
-    QTest::newRow("65536 spills two octets") << QStringLiteral("0.0.1.65536") << 0x00010100u;
-    QTest::newRow("negative last part sets all bits") << QStringLiteral("1.2.3.-1") << 0xFFFFFFFFu;
-    QTest::newRow("bits above 31 lost") << QStringLiteral("300.0.0.0") << 0x2C000000u;
-    QTest::newRow("overflow saturates") << QStringLiteral("99999999999.1.1.1") << 0xFF010101u;
-    QTest::newRow("negative overflow saturates") << QStringLiteral("-99999999999") << 0u;
-    QTest::newRow("digits end at letter") << QStringLiteral("1x.2") << 0x01020000u;
-    QTest::newRow("empty part") << QStringLiteral("1..2") << 0x01000200u;
-    QTest::newRow("leading word") << QStringLiteral("abc.1.2.3") << 0x00010203u;
+    // Whether the value means what the text says (no part outside 0-255).
+    QTest::addColumn<bool>("partsInRange");
+    QTest::newRow("dotted quad") << QStringLiteral("192.168.1.10") << 0xC0A8010Au << true;
+    QTest::newRow("two parts") << QStringLiteral("10.1") << 0x0A010000u << true;
+    QTest::newRow("three parts") << QStringLiteral("1.2.3") << 0x01020300u << true;
+    QTest::newRow("empty") << QString() << 0u << true;
+    QTest::newRow("DHCP") << QStringLiteral("DHCP") << 0u << true;
+    QTest::newRow("DHCP suffix") << QStringLiteral("192.168.1.10 (DHCP)") << 0xC0A8010Au << true;
+    QTest::newRow("blanks before parts") << QStringLiteral(" 192.\t168 . 1.10") << 0xC0A8010Au << true;
+    QTest::newRow("signs") << QStringLiteral("+10.-0.0.+1") << 0x0A000001u << true;
+    QTest::newRow("fifth part ignored") << QStringLiteral("1.2.3.4.5") << 0x01020304u << true;
+    QTest::newRow("256 spills into third octet by OR") << QStringLiteral("1.2.4.256") << 0x01020500u << false;
+    QTest::newRow("65536 spills two octets") << QStringLiteral("0.0.1.65536") << 0x00010100u << false;
+    QTest::newRow("negative last part sets all bits") << QStringLiteral("1.2.3.-1") << 0xFFFFFFFFu << false;
+    QTest::newRow("bits above 31 lost") << QStringLiteral("300.0.0.0") << 0x2C000000u << false;
+    QTest::newRow("overflow saturates") << QStringLiteral("99999999999.1.1.1") << 0xFF010101u << false;
+    QTest::newRow("negative overflow saturates") << QStringLiteral("-99999999999") << 0u << false;
+    QTest::newRow("digits end at letter") << QStringLiteral("1x.2") << 0x01020000u << true;
+    QTest::newRow("empty part") << QStringLiteral("1..2") << 0x01000200u << true;
+    QTest::newRow("leading word") << QStringLiteral("abc.1.2.3") << 0x00010203u << true;
 }
 
 void TestAddresses::parseDottedAddress()
@@ -60,6 +62,8 @@ void TestAddresses::parseDottedAddress()
     QFETCH(QString, text);
     QFETCH(quint32, value);
     QCOMPARE(ParseDottedAddress(text), value);
+    QFETCH(bool, partsInRange);
+    QCOMPARE(DottedAddressPartsInRange(text), partsInRange);
 }
 
 void TestAddresses::dottedAddressText()

@@ -107,6 +107,31 @@ private:
     }
     static QString status(GatewayListDialog &window) { return text(window, Control::StatusLine); }
 
+    // Where a control shows something: for a one-line label the stretch its
+    // text covers, for anything else the whole control.
+    static bool isOneLineText(QWidget *widget)
+    {
+        auto *label = qobject_cast<QLabel *>(widget);
+        return label && !label->wordWrap() && !label->text().isEmpty() && label->frameWidth() == 0;
+    }
+    static QRect inkOf(QWidget *widget)
+    {
+        auto *label = qobject_cast<QLabel *>(widget);
+        if (!isOneLineText(widget))
+            return widget->geometry();
+        const QRect place = label->geometry();
+        const int width = qMin(place.width(), label->fontMetrics().horizontalAdvance(label->text()));
+        if (label->alignment() & Qt::AlignRight)
+            return QRect(place.right() - width + 1, place.top(), width, place.height());
+        if (label->alignment() & Qt::AlignHCenter)
+            return QRect(place.center().x() - width / 2, place.top(), width, place.height());
+        return QRect(place.left(), place.top(), width, place.height());
+    }
+    // Between two texts about one blank of the dialog font, the least that
+    // keeps them apart; a framed control's border separates by itself, so
+    // there a little air is enough.
+    static int minimumGap(QWidget *other) { return isOneLineText(other) ? 3 : 2; }
+
     FakeNetwork m_network;
 
 private slots:
@@ -472,8 +497,16 @@ private slots:
                     // The progress bar stands on the status line while a wait runs.
                     const bool statusPair = widget == window->control(Control::StatusLine)
                         && other == window->control(Control::ProgressBar);
-                    QVERIFY2(other == widget || statusPair || !widget->geometry().intersects(other->geometry()),
+                    if (other == widget || statusPair)
+                        continue;
+                    QVERIFY2(!widget->geometry().intersects(other->geometry()),
                              qPrintable(where + u" overlaps "_s + other->objectName()));
+                    // A label's text that merely touches its neighbour reads as one with it.
+                    // (The legend's texts stand next to their pictures on purpose.)
+                    const auto *picture = qobject_cast<QLabel *>(other);
+                    const bool label = isOneLineText(widget) && !(picture && !picture->pixmap().isNull());
+                    QVERIFY2(!label || !inkOf(widget).adjusted(-minimumGap(other), 0, minimumGap(other), 0).intersects(inkOf(other)),
+                             qPrintable(where + u" runs into "_s + other->objectName()));
                 }
             }
         };

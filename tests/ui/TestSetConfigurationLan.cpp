@@ -216,6 +216,9 @@ private slots:
         // The written address is the bare dotted quad, the row shows " (DHCP)":
         // the gateway is not selected again.
         QCOMPARE(window->editor().selectedRow(), -1);
+        // The rebuilt list left the editor empty.
+        QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::MacEdit))->text(), QString());
+        QVERIFY(!window->control(Control::MacEdit)->isEnabled());
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsNewConfiguration));
     }
 
@@ -335,6 +338,27 @@ private slots:
         const QStringList expected{u"fc@broadcast"_s, u"f6@broadcast"_s, u"e5@198.18.0.78"_s};
         QCOMPARE(received(expected.size()), expected);
         QCOMPARE(window->gatewayList().cellText(rowOf(*window, macOf(10)), GatewayList::IpAddressColumn), ipOf(78));
+    }
+
+    void scanVariantReadsOnlyTheWrittenRowAgain()
+    {
+        QJsonObject scan = SimulatorProcess::gateway(ipOf(10), macOf(10), 0x00030001);
+        QJsonObject setup = scan.value(u"setup"_s).toObject();
+        setup.insert(u"mode"_s, 2);
+        scan.insert(u"setup"_s, setup);
+        QVERIFY2(m_sim->start(SimulatorProcess::config({scan})), qPrintable(m_sim->errorString()));
+        const auto window = openWindow(5, 0x00030001);
+        QVERIFY(window);
+        QVERIFY(select(*window, macOf(10)));
+        type(*window, Control::PortEdit, u"10013"_s);
+        window->OnOK();
+        // No discovery: the row is read again in place.
+        QCOMPARE(received(4), (QStringList{u"c6@198.18.0.10"_s, u"e5@198.18.0.10"_s, u"f8@198.18.0.10"_s,
+                                           u"e6@198.18.0.10"_s}));
+        QCOMPARE(window->gatewayList().cellText(0, GatewayList::PortColumn), u"10013"_s);
+        QCOMPARE(window->editor().selectedRow(), 0);
+        QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::PortEdit))->text(), u"10013"_s);
+        QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsNewConfiguration));
     }
 
     void ignoredSetupWriteIsReported()
