@@ -1,5 +1,6 @@
 #include "InputLock.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QWidget>
@@ -60,6 +61,25 @@ void InputLock::setLocked(bool locked)
         QCoreApplication::instance()->installEventFilter(this);
     else
         QCoreApplication::instance()->removeEventFilter(this);
+    silenceButtons(locked);
+}
+
+void InputLock::silenceButtons(bool silent)
+{
+    if (silent && m_window) {
+        for (QAbstractButton *button : m_window->findChildren<QAbstractButton *>()) {
+            if (!button->signalsBlocked()) {
+                button->blockSignals(true);
+                m_silencedButtons.append(button);
+            }
+        }
+    } else if (!silent) {
+        for (const QPointer<QAbstractButton> &button : std::as_const(m_silencedButtons)) {
+            if (button)
+                button->blockSignals(false);
+        }
+        m_silencedButtons.clear();
+    }
 }
 
 bool InputLock::eventFilter(QObject *watched, QEvent *event)

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
+class QAbstractButton;
 class QWidget;
 
 // Keeps a window from taking mouse, keyboard, wheel and touch input while it
 // stays drawn as it is: unlike disabling it, the list, the status line and
-// every other control remain readable during a run.
+// every other control remain readable during a run. Its buttons are silenced
+// too, because an assistive tool presses a button directly, without input
+// events.
 class InputLock : public QObject
 {
     Q_OBJECT
@@ -24,7 +28,9 @@ protected:
 
 private:
     bool belongsToWindow(QObject *object) const;
+    void silenceButtons(bool silent);
 
     QPointer<QWidget> m_window;
+    QList<QPointer<QAbstractButton>> m_silencedButtons;
     bool m_locked = false;
 };

@@ -82,8 +82,13 @@ fi
 dpkg --root="$root" -s ovipgwadmin 2>/dev/null | grep -q '^Status: install ok installed' || fail "dpkg does not list the package as installed"
 
 desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop entries do not validate"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$work/appstream.log" 2>&1 ||
-    { cat "$work/appstream.log" >&2; fail "AppStream metadata does not validate"; }
+# The metadata together with the menu entries and icons it refers to.
+appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log" >&2; fail "AppStream metadata does not validate with the installed files"; }
+if command -v man >/dev/null; then
+    man --warnings -l "$root/usr/share/man/man1/ovipgwadmin.1" 2>"$work/man.log" >/dev/null && [ ! -s "$work/man.log" ] ||
+        { cat "$work/man.log" >&2; fail "the manual page has formatting faults"; }
+fi
 for size in 16x16 32x32 48x48 256x256 scalable; do
     ls "$root/usr/share/icons/hicolor/$size/apps/de.orvano.ovipgwadmin."* >/dev/null 2>&1 || fail "no $size application icon"
 done

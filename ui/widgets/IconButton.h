@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+class QPainter;
+
 // A push button that draws itself in the classic raised style from the
 // palette's system colours, with an icon left of its caption: a 1-pixel black
 // outer frame while it is the default or the focused button, a dotted focus
@@ -22,8 +24,8 @@ public:
     explicit IconButton(QWidget *parent = nullptr);
     IconButton(const QString &caption, QWidget *parent = nullptr);
 
-    // Shows icon resource `iconNumber` (Artwork). False when there is no such
-    // icon; the button then shows its caption alone.
+    // Shows icon resource `iconNumber` (Artwork) and repaints. False when
+    // there is no such icon; the button then shows its caption alone.
     bool SetIcon(int iconNumber);
     int iconNumber() const { return m_iconNumber; }
 
@@ -41,7 +43,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    void paintBorder(class QPainter &painter, const QRect &ring) const;
+    void paintBorder(QPainter &painter, const QRect &ring) const;
     void paintFocusRect(QPainter &painter, const QRect &ring) const;
     QRect paintIcon(QPainter &painter, bool pressed) const;
     void paintCaption(QPainter &painter, QRect captionRect, bool pressed) const;
