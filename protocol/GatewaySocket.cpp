@@ -99,19 +99,7 @@ bool GatewaySocket::SendWriteSetup(const QString &gatewayAddressText, const QStr
     if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
         return false;
 
-    const EditorContents editor = m_owner.editorContents();
-    SetupWriteInput input;
-    input.modeIndex = editor.modeIndex;
-    input.portText = editor.portText;
-    input.remoteAddressText = editor.remoteAddressText;
-    input.allowedMaskText = editor.allowedMaskText;
-    input.baudRateText = editor.baudRateText;
-    input.dataBitsText = editor.dataBitsText;
-    input.stopBitsText = editor.stopBitsText;
-    input.parityIndex = editor.parityIndex;
-    input.flowControlIndex = editor.flowControlIndex;
-    input.macText = macText;
-    input.typeCode = typeCode;
+    SetupWriteInput input = SetupWriteInputFrom(m_owner.editorContents(), macText, typeCode);
     input.passwordProtection = m_owner.passwordProtection();
     input.password = m_owner.password();
     return sendTo(gatewayAddressText, BuildSetupWrite(input));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Telegrams.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -22,6 +24,25 @@ struct EditorContents
     QString subnetMaskText;      // [1111]
     QString defaultGatewayText;  // [1020]
 };
+
+// The setup write's fields as the editor holds them, for the gateway `macText`
+// of type `typeCode`; the password settings are the caller's to add.
+inline SetupWriteInput SetupWriteInputFrom(const EditorContents &editor, const QString &macText, quint32 typeCode)
+{
+    SetupWriteInput input;
+    input.modeIndex = editor.modeIndex;
+    input.portText = editor.portText;
+    input.remoteAddressText = editor.remoteAddressText;
+    input.allowedMaskText = editor.allowedMaskText;
+    input.baudRateText = editor.baudRateText;
+    input.dataBitsText = editor.dataBitsText;
+    input.stopBitsText = editor.stopBitsText;
+    input.parityIndex = editor.parityIndex;
+    input.flowControlIndex = editor.flowControlIndex;
+    input.macText = macText;
+    input.typeCode = typeCode;
+    return input;
+}
 
 // What a GatewaySocket needs of the window it works for. The main window
 // implements it; tests use a fake.

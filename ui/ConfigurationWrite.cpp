@@ -261,20 +261,8 @@ bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac
 {
     m_window.ShowStatus(Text::SendingConfiguration);
     // What the record carries, as the gateway will store it.
-    const EditorContents editor = m_editor.contents();
-    SetupWriteInput input;
-    input.modeIndex = editor.modeIndex;
-    input.portText = editor.portText;
-    input.remoteAddressText = editor.remoteAddressText;
-    input.allowedMaskText = editor.allowedMaskText;
-    input.baudRateText = editor.baudRateText;
-    input.dataBitsText = editor.dataBitsText;
-    input.stopBitsText = editor.stopBitsText;
-    input.parityIndex = editor.parityIndex;
-    input.flowControlIndex = editor.flowControlIndex;
-    input.macText = mac;
-    input.typeCode = typeCode;
-    const std::optional<SetupRecord> record = DecodeSetupRecord(BuildSetupWrite(input));
+    const std::optional<SetupRecord> record =
+        DecodeSetupRecord(BuildSetupWrite(SetupWriteInputFrom(m_editor.contents(), mac, typeCode)));
 
     bool sent = false;
     if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
