@@ -69,6 +69,9 @@ enum Number : int {
     GatewayReportsOtherSerialSettings = 307,
     GatewayReportsOtherSubnetMask = 308,
     GatewayReportsOtherDefaultGateway = 309,
+    GatewayReportsOtherType = 317,
+    SubnetNotWritten = 318,
+    SubnetNotReported = 319,
 
     // Input refused before anything is sent.
     InvalidGatewayAddress = 310,
@@ -77,6 +80,7 @@ enum Number : int {
     InvalidRemoteAddress = 313,
     InvalidAllowedMask = 314,
     InvalidPort = 315,
+    ConfigurationNotRead = 316,
 
     // The maker's identity, the same in both languages.
     CompanyName = 146,

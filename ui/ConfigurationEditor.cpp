@@ -109,7 +109,12 @@ void ConfigurationEditor::OnGatewayListItemChanged()
 void ConfigurationEditor::loadIdentified(int row, quint32 typeCode)
 {
     if (QComboBox *mode = m_controls.combo(Control::ModeCombo)) {
-        const int entry = mode->findText(m_list.cellText(row, GatewayList::ModeColumn), Qt::MatchFixedString);
+        // The scan gateways run in UDP Active only; the disabled box shows
+        // and writes that mode whatever the row reports, or the write would
+        // be refused with no way for the user to change the mode.
+        const int entry = m_variantIndex == FixedModeVariant
+            ? UdpActiveMode
+            : mode->findText(m_list.cellText(row, GatewayList::ModeColumn), Qt::MatchFixedString);
         mode->setCurrentIndex(qMax(0, entry));
     }
     m_controls.setText(Control::PortEdit, m_list.cellText(row, GatewayList::PortColumn));

@@ -11,6 +11,9 @@
 #include <QAbstractButton>
 #include <QComboBox>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Every write holds the window this long; only the network write ends
@@ -22,6 +25,13 @@ constexpr int FixedModeVariant = 5;
 constexpr int TcpClientMode = 1;
 
 const QString Dhcp = QStringLiteral("DHCP");
+
+// A field that holds no number: the gateway never reported it (an empty or
+// "???" column) and the user typed none.
+bool holdsNoValue(const QString &text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+}
 
 struct SavedRecordControls
 {
@@ -77,13 +87,18 @@ void ConfigurationWrite::OnOK()
             return;
         }
     }
+    const bool addressChanges = m_editor.FindGatewayRow(ipText, mac) == -1;
+    if (const int refusal = takeRequest(mac, setupWillRun, addressChanges)) {
+        m_window.ShowStatus(refusal);
+        return;
+    }
 
     m_window.EnableCommands(false);
     m_written = Written{};
     bool lastResult = true;
     bool refreshPending = false;
 
-    if (m_editor.FindGatewayRow(ipText, mac) == -1) {
+    if (addressChanges) {
         lastResult = runIpSetup(addressValue, mac);
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
         if (!lastResult) {
@@ -114,6 +129,7 @@ void ConfigurationWrite::OnOK()
     auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
     if (oemBox && oemBox->isChecked()) {
         lastResult = runIdentityWrite(ipText);
+        m_written.identity = lastResult;
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
         oemBox->setChecked(false);
     }
@@ -121,7 +137,7 @@ void ConfigurationWrite::OnOK()
         runNetworkWrite(ipText);
         m_window.ShowStatus(Text::None);
     }
-    if (m_controls.isShown(Control::ModeCombo)) {
+    if (m_request.setupWrite) {
         lastResult = runSetupWrite(ipText, mac, check.typeCode);
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
     }
@@ -158,6 +174,55 @@ int ConfigurationWrite::refusedInput(bool setupWillRun) const
         return Text::InvalidRemoteAddress;
     if (m_controls.currentIndex(Control::ModeCombo) != TcpClientMode && !address(Control::AllowedMaskEdit))
         return Text::InvalidAllowedMask;
+    return Text::None;
+}
+
+int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool addressChanges)
+{
+    const GatewayList &list = m_window.gatewayList();
+    const int row = m_editor.firstRowOf(mac);
+    const auto column = [&](int index) { return row >= 0 ? list.cellText(row, index) : QString(); };
+    const auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
+
+    m_request = Request{};
+    m_request.allowedMaskShown = m_controls.isShown(Control::AllowedMaskEdit);
+    m_request.serialShown = m_controls.isShown(Control::BaudRateCombo);
+    m_request.subnetMaskText = m_controls.text(Control::SubnetMaskEdit);
+    m_request.defaultGatewayText = m_controls.text(Control::DefaultGatewayEdit);
+    const SubnetColumn shownSubnet = ParseSubnetColumn(column(GatewayList::SubnetGatewayColumn));
+    m_request.subnetTyped = m_request.subnetMaskText != shownSubnet.maskText
+        || m_request.defaultGatewayText != shownSubnet.gatewayText;
+    if (oemBox && oemBox->isChecked())
+        m_request.oemType = m_editor.LookUpGateway(mac).typeCode;
+
+    m_request.setupWrite = setupShown;
+    if (!setupShown)
+        return Text::None;
+    // A gateway whose configuration reply never came shows empty record
+    // fields; sent as they are, they would become mode 0, port 0 and
+    // 0.0.0.0 in the gateway.
+    std::vector<std::pair<Control, int>> fields{{Control::PortEdit, GatewayList::PortColumn},
+                                                {Control::RemoteAddressEdit, GatewayList::RemoteIpColumn}};
+    if (m_request.allowedMaskShown)
+        fields.emplace_back(Control::AllowedMaskEdit, GatewayList::IpMaskColumn);
+    bool missing = false;
+    bool typed = false;
+    for (const auto &[control, index] : fields) {
+        missing = missing || holdsNoValue(m_controls.text(control));
+        typed = typed || m_controls.text(control) != column(index);
+    }
+    if (!missing)
+        return Text::None;
+    if (const QComboBox *mode = m_controls.combo(Control::ModeCombo)) {
+        const int shownMode = qMax(0, mode->findText(column(GatewayList::ModeColumn), Qt::MatchFixedString));
+        typed = typed || (mode->isEnabled() && mode->currentIndex() != shownMode);
+    }
+    // Half a record is never sent; an untouched unread one is left out when
+    // something else is to be written.
+    const bool otherWrites = addressChanges || m_request.oemType || m_editor.IsSubnetChanged(mac);
+    if (typed || !otherWrites)
+        return Text::ConfigurationNotRead;
+    m_request.setupWrite = false;
     return Text::None;
 }
 
@@ -219,6 +284,12 @@ void ConfigurationWrite::switchToDhcp(const QString &mac, quint32 *addressValue,
     i = 0;
     for (Control id : ControlGroup::SerialCombos)
         m_controls.setCurrentIndex(id, saved.serial[i++]);
+    // Subnet fields the user typed go out as typed; untouched ones stay
+    // empty and are compared with what the gateway reports under DHCP.
+    if (m_request.subnetTyped) {
+        m_controls.setText(Control::SubnetMaskEdit, m_request.subnetMaskText);
+        m_controls.setText(Control::DefaultGatewayEdit, m_request.defaultGatewayText);
+    }
     m_window.EnableCommands(false);
 
     const int row = m_editor.firstRowOf(mac);
@@ -322,20 +393,32 @@ int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
 {
     const int row = m_editor.firstRowOf(mac);
     if (row < 0)
-        return Text::GatewayNotFoundAgain;
+        return m_window.portTakenInLastRefresh() ? Text::PortInUse : Text::GatewayNotFoundAgain;
 
-    const QString shown = m_window.gatewayList().cellText(row, GatewayList::IpAddressColumn);
+    const GatewayList &list = m_window.gatewayList();
+    const QString shown = list.cellText(row, GatewayList::IpAddressColumn);
     const bool shownDhcp = shown.contains(Dhcp);
+    // Whether an address came from DHCP arrives with the network reply; a
+    // gateway that gave none (an unidentified one) cannot tell.
+    const bool dhcpUnknown = list.cellText(row, GatewayList::SubnetGatewayColumn).isEmpty();
     const bool addressTaken = m_written.address
-        ? (m_written.toDhcp ? shownDhcp : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
+        ? (m_written.toDhcp ? shownDhcp || dhcpUnknown
+                            : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
         : ParseDottedAddress(shown) == ParseDottedAddress(ipText);
     if (!addressTaken)
         return Text::GatewayReportsOtherAddress;
-    if (const int setup = setupOutcome(row))
-        return setup;
-    if (const int network = networkOutcome(row))
-        return network;
+    for (const int result : {identityOutcome(row), setupOutcome(row), subnetOutcome(row)}) {
+        if (result != Text::None)
+            return result;
+    }
     return Text::GatewayReportsNewConfiguration;
+}
+
+int ConfigurationWrite::identityOutcome(int row) const
+{
+    if (!m_written.identity || !m_request.oemType)
+        return Text::None;
+    return m_window.gatewayList().typeCode(row) == *m_request.oemType ? Text::None : Text::GatewayReportsOtherType;
 }
 
 int ConfigurationWrite::setupOutcome(int row) const
@@ -346,6 +429,8 @@ int ConfigurationWrite::setupOutcome(int row) const
     const GatewayList &list = m_window.gatewayList();
     const auto shows = [&](int column, const QString &expected) { return list.cellText(row, column) == expected; };
     // The texts the list shows for a record, as the setup reply fills them.
+    // Fields the editor did not show were not the user's to set, and a
+    // gateway may keep its own values there.
     const int mode = qMin(int(record.mode), ModeCount - 1);
     if (!shows(GatewayList::ModeColumn, loadString(StringBase::ModeName + mode)))
         return Text::GatewayReportsOtherMode;
@@ -353,34 +438,45 @@ int ConfigurationWrite::setupOutcome(int row) const
         return Text::GatewayReportsOtherPort;
     if (!shows(GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress)))
         return Text::GatewayReportsOtherRemoteAddress;
-    if (mode != TcpClientMode && !shows(GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask)))
+    if (m_request.allowedMaskShown && !shows(GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask)))
         return Text::GatewayReportsOtherAllowedMask;
-    if (!shows(GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)))
-        || !shows(GatewayList::DataBitsColumn, QString::number(record.dataBits))
-        || !shows(GatewayList::StopBitsColumn, QString::number(record.stopBits))
-        || !shows(GatewayList::ParityColumn, QString::number(record.parity))
-        || !shows(GatewayList::FlowControlColumn, QString::number(record.flowControl)))
+    if (m_request.serialShown
+        && (!shows(GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)))
+            || !shows(GatewayList::DataBitsColumn, QString::number(record.dataBits))
+            || !shows(GatewayList::StopBitsColumn, QString::number(record.stopBits))
+            || !shows(GatewayList::ParityColumn, QString::number(record.parity))
+            || !shows(GatewayList::FlowControlColumn, QString::number(record.flowControl))))
         return Text::GatewayReportsOtherSerialSettings;
     return Text::None;
 }
 
-int ConfigurationWrite::networkOutcome(int row) const
+int ConfigurationWrite::subnetOutcome(int row) const
 {
-    if (!m_written.network)
+    // What the gateway should report now: what the user typed, otherwise
+    // what the run sent on its own (the switch to DHCP empties the fields).
+    QString mask = m_written.subnetMaskText;
+    QString gateway = m_written.defaultGatewayText;
+    if (m_request.subnetTyped) {
+        mask = m_request.subnetMaskText;
+        gateway = m_request.defaultGatewayText;
+    } else if (!m_written.network) {
         return Text::None;
+    }
+    const bool sent = m_written.network && m_written.subnetMaskText == mask && m_written.defaultGatewayText == gateway;
+
     const GatewayList &list = m_window.gatewayList();
     const QString column = list.cellText(row, GatewayList::SubnetGatewayColumn);
-    // A gateway that does not answer the network request reports nothing to compare.
     if (column.isEmpty())
-        return Text::None;
+        return sent ? Text::SubnetNotReported : Text::SubnetNotWritten;
     const SubnetColumn reported = ParseSubnetColumn(column);
     // A gateway on DHCP shows no host bits of its own.
     const bool dhcp = list.cellText(row, GatewayList::IpAddressColumn).contains(Dhcp);
-    if (!dhcp
-        && HostBitsFromMask(ParseDottedAddress(reported.maskText))
-               != HostBitsFromMask(ParseDottedAddress(m_written.subnetMaskText)))
-        return Text::GatewayReportsOtherSubnetMask;
-    if (ParseDottedAddress(reported.gatewayText) != ParseDottedAddress(m_written.defaultGatewayText))
-        return Text::GatewayReportsOtherDefaultGateway;
-    return Text::None;
+    const bool maskReported =
+        dhcp || HostBitsFromMask(ParseDottedAddress(reported.maskText)) == HostBitsFromMask(ParseDottedAddress(mask));
+    const bool gatewayReported = ParseDottedAddress(reported.gatewayText) == ParseDottedAddress(gateway);
+    if (maskReported && gatewayReported)
+        return Text::None;
+    if (!sent)
+        return Text::SubnetNotWritten;
+    return maskReported ? Text::GatewayReportsOtherDefaultGateway : Text::GatewayReportsOtherSubnetMask;
 }

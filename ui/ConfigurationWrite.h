@@ -30,6 +30,25 @@ public:
     bool RereadGatewayRow(int row, const QString &ipText);
 
 private:
+    // What the user asked for, fixed when the button is pressed and before
+    // anything is sent: a refresh during the run (the switch to DHCP) empties
+    // the editor, which must neither widen the write nor change what the
+    // outcome is judged against.
+    struct Request
+    {
+        bool setupWrite = false;
+        // The parts of the record the user could see; only these are
+        // expected back.
+        bool allowedMaskShown = false;
+        bool serialShown = false;
+        // The subnet fields as typed, and whether they differ from what
+        // the gateway's row showed.
+        QString subnetMaskText;
+        QString defaultGatewayText;
+        bool subnetTyped = false;
+        std::optional<quint32> oemType;
+    };
+
     // What a run handed to the network, to be compared with what the
     // gateway reports afterwards.
     struct Written
@@ -37,6 +56,7 @@ private:
         bool address = false;
         bool toDhcp = false;
         quint32 addressValue = 0;
+        bool identity = false;
         bool network = false;
         QString subnetMaskText;
         QString defaultGatewayText;
@@ -44,6 +64,9 @@ private:
     };
 
     int refusedInput(bool setupWillRun) const;
+    // Fills m_request; a text number when the record would go out with
+    // fields nobody read or typed.
+    int takeRequest(const QString &mac, bool setupShown, bool addressChanges);
     bool modeAllowed(const QString &mac, quint32 typeCode) const;
     bool runIpSetup(quint32 addressValue, const QString &mac);
     void switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText);
@@ -53,10 +76,12 @@ private:
     void refreshAndSelect(const QString &ipText, const QString &mac);
     int outcome(const QString &ipText, const QString &mac) const;
     int setupOutcome(int row) const;
-    int networkOutcome(int row) const;
+    int identityOutcome(int row) const;
+    int subnetOutcome(int row) const;
 
     GatewayListDialog &m_window;
     ConfigurationEditor &m_editor;
     ControlSet m_controls;
+    Request m_request;
     Written m_written;
 };

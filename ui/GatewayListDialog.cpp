@@ -265,6 +265,7 @@ void GatewayListDialog::OnRefreshList()
         }
     }
 
+    m_portTakenInLastRefresh = portUnavailable;
     EnableCommands(true);
     // "Port taken" must not read as "no gateways".
     ShowStatus(portUnavailable ? Text::PortInUse : Text::None);

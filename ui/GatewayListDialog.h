@@ -52,6 +52,8 @@ public:
     bool completionFlag() const { return m_completionFlag; }
     // True between EnableCommands(false) and EnableCommands(true).
     bool isBusy() const { return m_busy; }
+    // The last refresh could not use UDP port 30718 (another program has it).
+    bool portTakenInLastRefresh() const { return m_portTakenInLastRefresh; }
 
     // A control by its template number; null for an unknown number.
     QWidget *control(int id) const;
@@ -149,5 +151,6 @@ private:
     QLabel *m_statusLine = nullptr;
     InputLock *m_inputLock = nullptr;
     bool m_busy = false;
+    bool m_portTakenInLastRefresh = false;
     bool m_initialised = false;
 };

@@ -118,6 +118,20 @@ private:
         return telegrams(m_sim->receivedDatagrams());
     }
 
+    // The run is over: the input lock is released and both large buttons work again.
+    static bool unlocked(GatewayListDialog &window)
+    {
+        return !window.isBusy() && window.control(Control::SetConfigurationButton)->isEnabled()
+            && window.control(Control::RefreshButton)->isEnabled();
+    }
+
+    // Nothing reached the gateways shortly after a refused press.
+    bool nothingSent()
+    {
+        QTest::qWait(150);
+        return m_sim->receivedDatagrams().isEmpty();
+    }
+
     static int rowOf(GatewayListDialog &window, const QString &mac)
     {
         return window.editor().firstRowOf(ConfigurationEditor::NormalizeMac(mac));
@@ -134,7 +148,11 @@ private slots:
     }
 
     void init() { m_sim = std::make_unique<SimulatorProcess>(); }
-    void cleanup() { m_sim.reset(); }
+    void cleanup()
+    {
+        m_sim.reset();
+        StringTable::setCurrentLanguage(UiLanguage::English);
+    }
 
     void changedPortSendsOnlyTheSetupWrite_data()
     {
@@ -169,7 +187,7 @@ private slots:
         QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::PortEdit))->text(), u"10005"_s);
         QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::DefaultGatewayEdit))->text(), defaultGateway);
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsNewConfiguration));
-        QVERIFY(window->isEnabled());
+        QVERIFY(unlocked(*window));
     }
 
     void newFixedAddressMovesTheGatewayFirst()
@@ -258,9 +276,8 @@ private slots:
         window->OnModeChanged();
         window->OnOK();
         QCOMPARE(status(*window), StringTable::text(Text::ModeNotAvailable));
-        QVERIFY(window->isEnabled());
-        QTest::qWait(300);
-        QCOMPARE(m_sim->receivedDatagrams().size(), 0);
+        QVERIFY(unlocked(*window));
+        QVERIFY(nothingSent());
     }
 
     void protectedWriteLocksTheGateway()
@@ -313,9 +330,8 @@ private slots:
                 type(*window, Control::MacEdit, check.typedMac);
             window->OnOK();
             QCOMPARE(status(*window), StringTable::text(check.status));
-            QVERIFY(window->isEnabled());
-            QTest::qWait(100);
-            QCOMPARE(m_sim->receivedDatagrams().size(), 0);
+            QVERIFY(unlocked(*window));
+            QVERIFY(nothingSent());
         }
     }
 
@@ -344,7 +360,9 @@ private slots:
     {
         QJsonObject scan = SimulatorProcess::gateway(ipOf(10), macOf(10), 0x00030001);
         QJsonObject setup = scan.value(u"setup"_s).toObject();
-        setup.insert(u"mode"_s, 2);
+        // A mode the scan gateways do not run in: the editor still shows and
+        // writes UDP Active.
+        setup.insert(u"mode"_s, 0);
         scan.insert(u"setup"_s, setup);
         QVERIFY2(m_sim->start(SimulatorProcess::config({scan})), qPrintable(m_sim->errorString()));
         const auto window = openWindow(5, 0x00030001);
@@ -355,6 +373,7 @@ private slots:
         // No discovery: the row is read again in place.
         QCOMPARE(received(4), (QStringList{u"c6@198.18.0.10"_s, u"e5@198.18.0.10"_s, u"f8@198.18.0.10"_s,
                                            u"e6@198.18.0.10"_s}));
+        QCOMPARE(DecodeSetupRecord(datagramOf(m_sim->receivedDatagrams(), u"c6"_s))->mode, quint8(2));
         QCOMPARE(window->gatewayList().cellText(0, GatewayList::PortColumn), u"10013"_s);
         QCOMPARE(window->editor().selectedRow(), 0);
         QCOMPARE(qobject_cast<QLineEdit *>(window->control(Control::PortEdit))->text(), u"10013"_s);
@@ -374,6 +393,68 @@ private slots:
         QCOMPARE(received(5), QStringList{u"c6@198.18.0.10"_s} + refreshOf(ipOf(10)));
         QCOMPARE(window->gatewayList().cellText(rowOf(*window, macOf(10)), GatewayList::PortColumn), u"10001"_s);
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsOtherPort));
+    }
+
+    void onlyReadOrTypedValuesAreSentAndConfirmed()
+    {
+        // In German, so that the texts are checked in the second language too.
+        StringTable::setCurrentLanguage(UiLanguage::German);
+        const QJsonObject unidentified = SimulatorProcess::gateway(ipOf(10), macOf(10), 0x00000002);
+        const QJsonObject unread =
+            withFault(SimulatorProcess::gateway(ipOf(11), macOf(11)), u"ignore"_s, QJsonArray{u"setup"_s});
+        const QJsonObject deafToOem = withFault(SimulatorProcess::gateway(ipOf(12), macOf(12)), u"ignore"_s,
+                                                QJsonArray{u"identityWrite"_s});
+        QVERIFY2(m_sim->start(SimulatorProcess::config({unidentified, unread, deafToOem})),
+                 qPrintable(m_sim->errorString()));
+        const auto window = openWindow(0);
+        QVERIFY(window);
+        const auto codes = [this] {
+            QStringList result = received(1);
+            for (QString &entry : result)
+                entry.truncate(2);
+            return result;
+        };
+
+        // Its configuration reply never came: the record is neither sent
+        // from empty fields nor half typed.
+        QVERIFY(select(*window, macOf(11)));
+        for (const QString &port : {QString(), u"10001"_s}) {
+            type(*window, Control::PortEdit, port);
+            window->OnOK();
+            QCOMPARE(status(*window), StringTable::text(Text::ConfigurationNotRead));
+            QVERIFY(unlocked(*window));
+            QVERIFY(nothingSent());
+        }
+        // A new address alone moves it without a record of zeros.
+        type(*window, Control::PortEdit, QString());
+        type(*window, Control::IpAddressEdit, ipOf(79));
+        window->OnOK();
+        const QStringList moveRun = codes();
+        QCOMPARE(moveRun.mid(0, 2), (QStringList{u"fc"_s, u"f6"_s}));
+        QVERIFY2(!moveRun.contains(u"c6"_s), qPrintable(moveRun.join(u' ')));
+        QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsNewConfiguration));
+
+        // Unidentified, switched to DHCP with a typed subnet mask it never
+        // reported: only IP-SETUP goes out, and the mask is named as not written.
+        QVERIFY(select(*window, macOf(10)));
+        type(*window, Control::IpAddressEdit, QString());
+        type(*window, Control::SubnetMaskEdit, u"255.255.0.0"_s);
+        window->OnOK();
+        const QStringList dhcpRun = codes();
+        QCOMPARE(dhcpRun.value(0), u"fc"_s);
+        QVERIFY2(!dhcpRun.contains(u"c6"_s) && !dhcpRun.contains(u"fa"_s), qPrintable(dhcpRun.join(u' ')));
+        QCOMPARE(window->gatewayList().cellText(rowOf(*window, macOf(10)), GatewayList::IpAddressColumn), ipOf(200));
+        QCOMPARE(status(*window), StringTable::text(Text::SubnetNotWritten));
+
+        // An OEM identity the gateway ignores is not reported as taken.
+        QVERIFY(select(*window, macOf(12)));
+        auto *oemType = qobject_cast<QComboBox *>(window->control(Control::OemTypeCombo));
+        oemType->setCurrentIndex(oemType->findText(u"(PLN KNX IP Gateway)"_s, Qt::MatchEndsWith));
+        qobject_cast<QCheckBox *>(window->control(Control::SetOemCheck))->click();
+        window->OnOK();
+        QCOMPARE(codes().mid(0, 2), (QStringList{u"c5"_s, u"c6"_s}));
+        QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsOtherType));
+        QVERIFY(unlocked(*window));
     }
 };
 
