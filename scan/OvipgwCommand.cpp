@@ -1,6 +1,7 @@
 #include "OvipgwCommand.h"
 
 #include "BroadcastDestinations.h"
+#include "CommissionCommand.h"
 #include "GatewayScanner.h"
 #include "NoReplyDiagnosis.h"
 #include "StringTable.h"
@@ -153,6 +154,14 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
 int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
 {
     QString error;
+    if (!arguments.isEmpty() && CommissionCommand::handles(arguments.first())) {
+        const std::optional<CommissionCommand::Arguments> commission = CommissionCommand::parse(arguments, &error);
+        if (!commission) {
+            *err += loadString(UsageErrorString).arg(error).toUtf8();
+            return UsageError;
+        }
+        return CommissionCommand::run(*commission, out, err);
+    }
     const std::optional<Parsed> parsed = parse(arguments, &error);
     if (!parsed) {
         *err += loadString(UsageErrorString).arg(error).toUtf8();

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "GatewayConfiguration.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The writing commands of `ovipgw`: set, reset, history and restore. Every
+// write reads the gateway first, sends only what changes, in the window's
+// order and with its waits, records a snapshot in the journal before the
+// first telegram and reads the gateway again to confirm.
+namespace CommissionCommand {
+
+enum ExitStatus {
+    Confirmed = 0,
+    NotFound = 1,
+    UsageError = 2,
+    PortTaken = 3,
+    NotConfirmed = 4,
+    Refused = 5,
+};
+
+// Where the password comes from, strongest first.
+struct PasswordSources
+{
+    std::optional<QString> commandLine; // --password (visible to every user)
+    QString file;                       // --password-file
+    std::optional<QString> environment; // OVIPGW_PASSWORD
+    bool terminal = false;              // may ask on the terminal
+};
+
+struct Arguments
+{
+    QString command;      // "set", "reset", "history", "restore"
+    QString mac;          // normalised, 12 hex digits (set, restore, history filter)
+    ConfigurationChange change;
+    quint8 macByte5 = 0;  // reset
+    quint8 macByte6 = 0;
+    int at = -1;          // restore: journal entry number, -1 = the latest
+    QString broadcast;
+    int timeoutMs = 1000;
+    bool json = false;
+    bool force = false;
+    PasswordSources password;
+    bool help = false;
+};
+
+// True for the commands this namespace runs.
+bool handles(const QString &command);
+
+// `arguments` without the program name; nothing and `error` set on a
+// mistake, before anything is done.
+std::optional<Arguments> parse(const QStringList &arguments, QString *error);
+
+// Runs a parsed command; output collected in `out` and `err`.
+int run(const Arguments &arguments, QByteArray *out, QByteArray *err);
+
+QString helpText();
+
+} // namespace CommissionCommand

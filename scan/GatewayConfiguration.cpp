@@ -1,0 +1,218 @@
+#include "GatewayConfiguration.h"
+
+#include "DeviceTables.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+
+#include <QJsonValue>
+
+namespace {
+
+const QString Dhcp = QStringLiteral("dhcp");
+
+QString typeText(quint32 typeCode)
+{
+    return QStringLiteral("0x%1").arg(typeCode, 8, 16, QLatin1Char('0'));
+}
+
+// A mask the way a person types it; no host bits is the gateway's own choice.
+QString maskText(int hostBits)
+{
+    return hostBits == 0 ? QStringLiteral("auto") : DottedAddressText(MaskFromHostBits(hostBits));
+}
+
+QString addressText(bool dhcp, quint32 address)
+{
+    return dhcp ? Dhcp : DottedAddressText(address);
+}
+
+int modeOfText(const QString &text)
+{
+    for (int mode = 0; mode < ModeCount; ++mode) {
+        for (UiLanguage language : {UiLanguage::English, UiLanguage::German}) {
+            if (text.compare(StringTable::text(StringBase::ModeName + mode, language), Qt::CaseInsensitive) == 0)
+                return mode;
+        }
+    }
+    return -1;
+}
+
+std::optional<quint32> addressValue(const QJsonObject &object, const QString &key)
+{
+    const QString text = object.value(key).toString();
+    if (text.split(QLatin1Char('.')).size() != 4 || !DottedAddressPartsInRange(text))
+        return std::nullopt;
+    return ParseDottedAddress(text);
+}
+
+} // namespace
+
+QString modeKey(int mode)
+{
+    static const QStringList Keys{QStringLiteral("tcp-server"), QStringLiteral("tcp-client"),
+                                  QStringLiteral("udp-active"), QStringLiteral("udp-passive")};
+    return Keys.value(mode);
+}
+
+GatewayConfiguration GatewayConfiguration::fromRow(const GatewayList &list, int row)
+{
+    GatewayConfiguration c;
+    const auto cell = [&](int column) { return list.cellText(row, column); };
+    c.mac = cell(GatewayList::MacAddressColumn);
+    c.typeCode = list.typeCode(row);
+    c.status = list.rowStatus(row);
+    c.dhcp = cell(GatewayList::IpAddressColumn).contains(QStringLiteral("DHCP"));
+    c.address = ParseDottedAddress(cell(GatewayList::IpAddressColumn));
+
+    const QString subnet = cell(GatewayList::SubnetGatewayColumn);
+    c.networkRead = !subnet.isEmpty();
+    if (c.networkRead) {
+        const SubnetColumn parts = ParseSubnetColumn(subnet);
+        c.hostBits = parts.maskText.isEmpty() ? 0 : HostBitsFromMask(ParseDottedAddress(parts.maskText));
+        c.defaultGateway = ParseDottedAddress(parts.gatewayText);
+    }
+
+    const int mode = modeOfText(cell(GatewayList::ModeColumn));
+    bool portRead = false;
+    const int port = cell(GatewayList::PortColumn).toInt(&portRead);
+    c.recordRead = mode >= 0 && portRead;
+    if (c.recordRead) {
+        c.mode = mode;
+        c.port = port;
+        c.remoteAddress = ParseDottedAddress(cell(GatewayList::RemoteIpColumn));
+        c.remoteMask = ParseDottedAddress(cell(GatewayList::IpMaskColumn));
+        c.baudRate = cell(GatewayList::BaudRateColumn).toInt();
+        c.dataBits = cell(GatewayList::DataBitsColumn).toInt();
+        c.stopBits = cell(GatewayList::StopBitsColumn).toInt();
+        c.parity = cell(GatewayList::ParityColumn).toInt();
+        c.flowControl = cell(GatewayList::FlowControlColumn).toInt();
+    }
+    return c;
+}
+
+QJsonObject GatewayConfiguration::toJson() const
+{
+    QJsonObject object{{QStringLiteral("mac"), mac},
+                       {QStringLiteral("typeCode"), typeText(typeCode)},
+                       {QStringLiteral("dhcp"), dhcp},
+                       {QStringLiteral("ip"), DottedAddressText(address)},
+                       {QStringLiteral("locked"), locked()}};
+    if (networkRead) {
+        object.insert(QStringLiteral("hostBits"), hostBits);
+        object.insert(QStringLiteral("gateway"), DottedAddressText(defaultGateway));
+    }
+    if (recordRead) {
+        object.insert(QStringLiteral("mode"), modeKey(mode));
+        object.insert(QStringLiteral("port"), port);
+        object.insert(QStringLiteral("remoteIp"), DottedAddressText(remoteAddress));
+        object.insert(QStringLiteral("remoteMask"), DottedAddressText(remoteMask));
+        object.insert(QStringLiteral("baudRate"), baudRate);
+        object.insert(QStringLiteral("dataBits"), dataBits);
+        object.insert(QStringLiteral("stopBits"), stopBits);
+        object.insert(QStringLiteral("parity"), parity);
+        object.insert(QStringLiteral("flowControl"), flowControl);
+    }
+    return object;
+}
+
+std::optional<GatewayConfiguration> GatewayConfiguration::fromJson(const QJsonObject &object)
+{
+    GatewayConfiguration c;
+    c.mac = object.value(QStringLiteral("mac")).toString();
+    const std::optional<quint32> ip = addressValue(object, QStringLiteral("ip"));
+    if (c.mac.isEmpty() || !ip)
+        return std::nullopt;
+    c.address = *ip;
+    c.dhcp = object.value(QStringLiteral("dhcp")).toBool();
+    c.typeCode = ParseHexNumber(object.value(QStringLiteral("typeCode")).toString());
+    c.status = object.value(QStringLiteral("locked")).toBool() ? int(RowStatus::PasswordOk)
+                                                                : int(RowStatus::NoPassword);
+    const std::optional<quint32> gateway = addressValue(object, QStringLiteral("gateway"));
+    c.networkRead = object.value(QStringLiteral("hostBits")).isDouble() && gateway;
+    if (c.networkRead) {
+        c.hostBits = qBound(0, object.value(QStringLiteral("hostBits")).toInt(), 32);
+        c.defaultGateway = *gateway;
+    }
+    const int mode = QStringList{modeKey(0), modeKey(1), modeKey(2), modeKey(3)}.indexOf(
+        object.value(QStringLiteral("mode")).toString());
+    const std::optional<quint32> remote = addressValue(object, QStringLiteral("remoteIp"));
+    const std::optional<quint32> remoteMask = addressValue(object, QStringLiteral("remoteMask"));
+    const QJsonValue port = object.value(QStringLiteral("port"));
+    c.recordRead = mode >= 0 && remote && remoteMask && port.isDouble();
+    if (c.recordRead) {
+        c.mode = mode;
+        c.port = qBound(0, port.toInt(), 0xFFFF);
+        c.remoteAddress = *remote;
+        c.remoteMask = *remoteMask;
+        c.baudRate = object.value(QStringLiteral("baudRate")).toInt();
+        c.dataBits = object.value(QStringLiteral("dataBits")).toInt();
+        c.stopBits = object.value(QStringLiteral("stopBits")).toInt();
+        c.parity = object.value(QStringLiteral("parity")).toInt();
+        c.flowControl = object.value(QStringLiteral("flowControl")).toInt();
+    }
+    return c;
+}
+
+ConfigurationChange ConfigurationChange::everything(const GatewayConfiguration &c)
+{
+    ConfigurationChange change;
+    change.dhcp = c.dhcp;
+    if (!c.dhcp)
+        change.address = c.address;
+    if (c.networkRead) {
+        change.hostBits = c.hostBits;
+        change.defaultGateway = c.defaultGateway;
+    }
+    if (c.recordRead) {
+        change.mode = c.mode;
+        change.port = c.port;
+        change.remoteAddress = c.remoteAddress;
+        change.remoteMask = c.remoteMask;
+        change.baudRate = c.baudRate;
+        change.dataBits = c.dataBits;
+        change.stopBits = c.stopBits;
+        change.parity = c.parity;
+        change.flowControl = c.flowControl;
+    }
+    change.oemType = c.typeCode;
+    change.locked = c.locked();
+    return change;
+}
+
+QList<FieldComparison> compareFields(const ConfigurationChange &change, const GatewayConfiguration &c)
+{
+    QList<FieldComparison> fields;
+    const auto add = [&fields](const QString &key, const QString &wanted, const QString &reported) {
+        fields.append({key, wanted, reported});
+    };
+    if (change.dhcp)
+        add(QStringLiteral("ip"), addressText(*change.dhcp, change.address.value_or(c.address)),
+            addressText(c.dhcp, c.address));
+    if (change.oemType)
+        add(QStringLiteral("type"), typeText(*change.oemType), typeText(c.typeCode));
+    const QString notRead = QStringLiteral("-");
+    if (change.hostBits)
+        add(QStringLiteral("mask"), maskText(*change.hostBits), c.networkRead ? maskText(c.hostBits) : notRead);
+    if (change.defaultGateway)
+        add(QStringLiteral("gateway"), DottedAddressText(*change.defaultGateway),
+            c.networkRead ? DottedAddressText(c.defaultGateway) : notRead);
+    const auto record = [&](const QString &key, const auto &wanted, const QString &reported,
+                            const auto &toText) {
+        if (wanted)
+            add(key, toText(*wanted), c.recordRead ? reported : notRead);
+    };
+    const auto number = [](auto value) { return QString::number(value); };
+    record(QStringLiteral("mode"), change.mode, modeKey(c.mode), modeKey);
+    record(QStringLiteral("port"), change.port, number(c.port), number);
+    record(QStringLiteral("remoteIp"), change.remoteAddress, DottedAddressText(c.remoteAddress), DottedAddressText);
+    record(QStringLiteral("remoteMask"), change.remoteMask, DottedAddressText(c.remoteMask), DottedAddressText);
+    record(QStringLiteral("baudRate"), change.baudRate, number(c.baudRate), number);
+    record(QStringLiteral("dataBits"), change.dataBits, number(c.dataBits), number);
+    record(QStringLiteral("stopBits"), change.stopBits, number(c.stopBits), number);
+    record(QStringLiteral("parity"), change.parity, number(c.parity), number);
+    record(QStringLiteral("flowControl"), change.flowControl, number(c.flowControl), number);
+    const auto boolText = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
+    if (change.locked)
+        add(QStringLiteral("locked"), boolText(*change.locked), boolText(c.locked()));
+    return fields;
+}

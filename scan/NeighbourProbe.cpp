@@ -1,0 +1,84 @@
+#include "NeighbourProbe.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QHostAddress>
+#include <QThread>
+#include <QUdpSocket>
+
+#include <optional>
+
+namespace {
+
+// Port 9 is the discard service: nothing answers, the datagram only makes
+// the kernel resolve the address.
+constexpr quint16 DiscardPort = 9;
+// A new entry resolves in milliseconds or fails after the kernel's three
+// probes; one it knew already is first confirmed after its delay (5 s).
+constexpr int ResolveTimeoutMs = 3500;
+constexpr int RevalidateTimeoutMs = 8000;
+constexpr int PollIntervalMs = 100;
+
+struct Neighbour
+{
+    QString mac;   // "00-50-C2-4A-00-0A", empty while unresolved
+    QString state; // REACHABLE, STALE, DELAY, PROBE, FAILED, INCOMPLETE, ...
+};
+
+// The kernel's entry for the address, as iproute2 shows it.
+std::optional<Neighbour> neighbourOf(const QString &addressText)
+{
+#ifdef Q_OS_LINUX
+    QProcess ip;
+    ip.start(QStringLiteral("ip"), {QStringLiteral("-4"), QStringLiteral("neigh"), QStringLiteral("show"),
+                                    QStringLiteral("to"), addressText});
+    if (!ip.waitForFinished(1000) || ip.exitCode() != 0)
+        return std::nullopt;
+    const QStringList fields = QString::fromLatin1(ip.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    if (fields.size() < 2 || fields.first() != addressText)
+        return Neighbour{};
+    Neighbour entry;
+    entry.state = fields.last();
+    const qsizetype lladdr = fields.indexOf(QStringLiteral("lladdr"));
+    if (lladdr >= 0 && lladdr + 1 < fields.size())
+        entry.mac = fields.at(lladdr + 1).toUpper().replace(QLatin1Char(':'), QLatin1Char('-'));
+    return entry;
+#else
+    Q_UNUSED(addressText);
+    return std::nullopt;
+#endif
+}
+
+} // namespace
+
+namespace NeighbourProbe {
+
+QString holderOf(quint32 address)
+{
+    const QHostAddress target(address);
+    QUdpSocket socket;
+    if (socket.writeDatagram(QByteArray(1, '\0'), target, DiscardPort) != 1)
+        return {};
+    QElapsedTimer clock;
+    clock.start();
+    const QString addressText = target.toString();
+    int timeoutMs = ResolveTimeoutMs;
+    while (clock.elapsed() < timeoutMs) {
+        const std::optional<Neighbour> entry = neighbourOf(addressText);
+        if (!entry)
+            return {};
+        // Only an answer seen now counts: a remembered entry may be a device
+        // that has since left the address.
+        if (entry->state == QLatin1String("REACHABLE"))
+            return entry->mac;
+        if (entry->state == QLatin1String("FAILED"))
+            return {};
+        if (entry->state == QLatin1String("STALE") || entry->state == QLatin1String("DELAY")
+            || entry->state == QLatin1String("PROBE"))
+            timeoutMs = RevalidateTimeoutMs;
+        QThread::msleep(PollIntervalMs);
+    }
+    return {};
+}
+
+} // namespace NeighbourProbe
