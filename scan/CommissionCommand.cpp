@@ -1,5 +1,6 @@
 #include "CommissionCommand.h"
 
+#include "ApplyCommand.h"
 #include "BroadcastDestinations.h"
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
@@ -10,6 +11,8 @@
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "WriteJournal.h"
+#include "WritePlan.h"
+#include "WriteReport.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -22,14 +25,6 @@ namespace {
 enum CommissionText : int {
     HelpString = 420,
     NotFoundString = 421,
-    LockedString = 422,
-    CorruptString = 423,
-    UnknownTypeString = 424,
-    RecordNotReadString = 425,
-    NetworkNotReadString = 426,
-    ModeRefusedString = 427,
-    ListedHolderString = 428,
-    ProbedHolderString = 429,
     JournalFailedString = 430,
     NothingToWriteString = 431,
     ConfirmedString = 432,
@@ -43,11 +38,9 @@ enum CommissionText : int {
     ResetSentString = 440,
     NoHistoryString = 441,
     NoSnapshotString = 442,
-    FieldHeaderString = 443,
     NeedsChangeString = 444,
     ResetNotSentString = 445,
     BadMacTailString = 446,
-    PasswordNeededString = 447,
 };
 // Shared with the scan's command line.
 constexpr int UsageErrorString = 397;
@@ -71,23 +64,7 @@ const QStringList CommonOptions{QStringLiteral("--broadcast"), QStringLiteral("-
                                 QStringLiteral("--format"), QStringLiteral("--password"),
                                 QStringLiteral("--password-file")};
 const QStringList Flags{QStringLiteral("--protect"), QStringLiteral("--force"), QStringLiteral("--help"),
-                        QStringLiteral("-h")};
-
-std::optional<quint32> dottedValue(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return std::nullopt;
-    quint32 value = 0;
-    for (const QString &part : parts) {
-        bool ok = false;
-        const int number = part.toInt(&ok, 10);
-        if (!ok || part.isEmpty() || part.size() > 3 || !part.at(0).isDigit() || number > 255)
-            return std::nullopt;
-        value = (value << 8) | quint32(number);
-    }
-    return value;
-}
+                        QStringLiteral("-h"), QStringLiteral("--dry-run"), QStringLiteral("--keep-going")};
 
 std::optional<QString> normalisedMac(const QString &text)
 {
@@ -117,134 +94,6 @@ int rowOf(const GatewayList &list, const QString &mac)
     return -1;
 }
 
-// Puts one option's value into the change; false when it is out of range.
-bool takeSetOption(const QString &name, const QString &value, ConfigurationChange *change)
-{
-    bool ok = false;
-    const int number = value.toInt(&ok, 10);
-    if (name == QLatin1String("--ip")) {
-        if (value.compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0) {
-            change->dhcp = true;
-            return true;
-        }
-        change->address = dottedValue(value);
-        change->dhcp = false;
-        return change->address && *change->address != 0;
-    }
-    if (name == QLatin1String("--mask")) {
-        const std::optional<quint32> mask = dottedValue(value);
-        if (value == QLatin1String("auto")) {
-            change->hostBits = 0;
-            return true;
-        }
-        // Only a run of ones followed by zeros is a subnet mask.
-        if (!mask || *mask == 0 || MaskFromHostBits(HostBitsFromMask(*mask)) != *mask)
-            return false;
-        change->hostBits = HostBitsFromMask(*mask);
-        return true;
-    }
-    if (name == QLatin1String("--gateway")) {
-        change->defaultGateway = value == QLatin1String("none") ? std::optional<quint32>(0) : dottedValue(value);
-        return change->defaultGateway.has_value();
-    }
-    if (name == QLatin1String("--mode")) {
-        for (int mode = 0; mode < ModeCount; ++mode) {
-            if (value == modeKey(mode) || (ok && number == mode))
-                change->mode = mode;
-        }
-        return change->mode.has_value();
-    }
-    if (name == QLatin1String("--port")) {
-        change->port = number;
-        return ok && number >= 0 && number <= 0xFFFF;
-    }
-    if (name == QLatin1String("--remote-ip") || name == QLatin1String("--remote-mask")) {
-        std::optional<quint32> &field = name == QLatin1String("--remote-ip") ? change->remoteAddress : change->remoteMask;
-        field = dottedValue(value);
-        return field.has_value();
-    }
-    if (name == QLatin1String("--baud")) {
-        change->baudRate = number;
-        return ok && StringTable::comboEntries(1015).contains(value);
-    }
-    if (name == QLatin1String("--data-bits")) {
-        change->dataBits = number;
-        return ok && (number == 7 || number == 8);
-    }
-    if (name == QLatin1String("--stop-bits")) {
-        change->stopBits = number;
-        return ok && (number == 1 || number == 2);
-    }
-    if (name == QLatin1String("--parity")) {
-        change->parity = int(QStringList{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")}.indexOf(value));
-        return *change->parity >= 0;
-    }
-    if (name == QLatin1String("--flow")) {
-        change->flowControl = int(QStringList{QStringLiteral("none"), QStringLiteral("rtscts")}.indexOf(value));
-        return *change->flowControl >= 0;
-    }
-    // --oem: a type code of the device table.
-    const quint32 type = ParseHexNumber(value);
-    change->oemType = type;
-    return std::any_of(DeviceTypeTable.cbegin(), DeviceTypeTable.cend(),
-                       [type](const DeviceType &entry) { return entry.typeCode == type; });
-}
-
-// ---- output ----------------------------------------------------------------
-
-struct Report
-{
-    QString mac;
-    QString result; // JSON key of the outcome
-    QString text;
-    int status = 0;
-    QStringList sent;
-    std::optional<GatewayConfiguration> read;
-    std::optional<GatewayConfiguration> reported;
-    QList<FieldComparison> fields;
-};
-
-QByteArray render(const Report &report, bool json)
-{
-    if (json) {
-        QJsonArray fields;
-        for (const FieldComparison &field : report.fields)
-            fields.append(QJsonObject{{QStringLiteral("key"), field.key},
-                                      {QStringLiteral("wanted"), field.wanted},
-                                      {QStringLiteral("reported"), field.reported},
-                                      {QStringLiteral("confirmed"), field.matches()}});
-        QJsonObject root{{QStringLiteral("mac"), report.mac},
-                         {QStringLiteral("result"), report.result},
-                         {QStringLiteral("resultText"), report.text},
-                         {QStringLiteral("exitStatus"), report.status},
-                         {QStringLiteral("sent"), QJsonArray::fromStringList(report.sent)},
-                         {QStringLiteral("fields"), fields}};
-        if (report.read)
-            root.insert(QStringLiteral("read"), report.read->toJson());
-        if (report.reported)
-            root.insert(QStringLiteral("reported"), report.reported->toJson());
-        return QJsonDocument(root).toJson(QJsonDocument::Indented);
-    }
-    QString text = report.mac + QStringLiteral(": ") + report.text + QLatin1Char('\n');
-    if (!report.fields.isEmpty()) {
-        QList<QStringList> lines{loadString(FieldHeaderString).split(QLatin1Char('\t'))};
-        for (const FieldComparison &field : report.fields)
-            lines.append({field.key, field.wanted, field.reported, field.matches() ? QString() : QStringLiteral("!")});
-        QList<int> widths(4, 0);
-        for (const QStringList &line : lines) {
-            for (int i = 0; i < line.size() && i < 4; ++i)
-                widths[i] = qMax(widths[i], int(line[i].size()));
-        }
-        for (const QStringList &line : lines) {
-            QString out = QStringLiteral("  ");
-            for (int i = 0; i < line.size(); ++i)
-                out += line[i].leftJustified(widths[i] + 2);
-            text += out.trimmed().prepend(QStringLiteral("  ")) + QLatin1Char('\n');
-        }
-    }
-    return text.toUtf8();
-}
-
 // ---- the password ----------------------------------------------------------
 
 // The password from the strongest source given; nothing and `error` set when
@@ -271,7 +120,7 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
     if (sources.environment)
         return sources.environment;
     if (ask && sources.terminal)
-        return PasswordPrompt::ask(loadString(PasswordNeededString));
+        return PasswordPrompt::ask(loadString(WriteText::PasswordNeeded));
     return QString();
 }
 
@@ -285,23 +134,16 @@ public:
         , m_password(password)
         , m_err(err)
     {
-        m_settings.destinations = SelectBroadcastDestinations(
-            arguments.broadcast.isEmpty() ? QString::fromLatin1(LimitedBroadcastText) : arguments.broadcast,
-            BuildAdapterBroadcastList());
-        m_settings.passwordProtection = !password.isEmpty();
-        m_settings.password = password;
-        m_settings.timeoutMs = arguments.timeoutMs;
+        m_settings = CommissionCommand::scanSettings(arguments, password);
     }
 
     // Reads, checks, writes and reads again; the report says how it went.
-    Report run(const QString &command, const ConfigurationChange &change);
+    WriteReport run(const QString &command, const ConfigurationChange &change);
 
 private:
     // A fresh read of the whole network; false when the port is taken.
-    bool scan(GatewayScanner &scanner, Report *report);
-    int refusal(const GatewayConfiguration &current, const ConfigurationChange &change, const GatewayList &list,
-                QString *holder) const;
-    bool journal(const QJsonObject &entry, Report *report);
+    bool scan(GatewayScanner &scanner, WriteReport *report);
+    bool journal(const QJsonObject &entry, WriteReport *report);
 
     const CommissionCommand::Arguments &m_arguments;
     QString m_password;
@@ -310,7 +152,7 @@ private:
     QString m_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
 };
 
-bool SetRun::scan(GatewayScanner &scanner, Report *report)
+bool SetRun::scan(GatewayScanner &scanner, WriteReport *report)
 {
     switch (scanner.run()) {
     case GatewayScanner::Outcome::PortTaken:
@@ -327,50 +169,7 @@ bool SetRun::scan(GatewayScanner &scanner, Report *report)
     return true;
 }
 
-int SetRun::refusal(const GatewayConfiguration &current, const ConfigurationChange &change, const GatewayList &list,
-                    QString *holder) const
-{
-    const bool writesRecord = change.touchesRecord() || change.oemType || change.locked;
-    if (writesRecord) {
-        if (current.status == int(RowStatus::WrongPassword))
-            return LockedString;
-        if (current.status == int(RowStatus::CorruptContent))
-            return CorruptString;
-        if (current.typeCode == 0)
-            return UnknownTypeString;
-        // A record sent from fields never read would carry zeros.
-        if (!current.recordRead)
-            return RecordNotReadString;
-        const int mode = change.mode.value_or(current.mode);
-        const quint32 type = change.oemType.value_or(current.typeCode);
-        for (const DeviceType &entry : DeviceTypeTable) {
-            if (entry.typeCode == type && (entry.allowedModesMask & modeBit(mode)) == 0)
-                return ModeRefusedString;
-        }
-    }
-    if (change.touchesNetwork() && !current.networkRead)
-        return NetworkNotReadString;
-
-    const bool newFixedAddress =
-        change.dhcp == false && change.address && (current.dhcp || *change.address != current.address);
-    if (newFixedAddress && !m_arguments.force) {
-        for (int row = 0; row < list.count(); ++row) {
-            if (rowMac(list, row) != m_arguments.mac
-                && ParseDottedAddress(list.cellText(row, GatewayList::IpAddressColumn)) == *change.address) {
-                *holder = list.cellText(row, GatewayList::MacAddressColumn);
-                return ListedHolderString;
-            }
-        }
-        const QString probed = NeighbourProbe::holderOf(*change.address);
-        if (!probed.isEmpty() && QString(probed).remove(QLatin1Char('-')) != m_arguments.mac) {
-            *holder = probed;
-            return ProbedHolderString;
-        }
-    }
-    return 0;
-}
-
-bool SetRun::journal(const QJsonObject &entry, Report *report)
+bool SetRun::journal(const QJsonObject &entry, WriteReport *report)
 {
     WriteJournal journal;
     QString reason;
@@ -382,9 +181,9 @@ bool SetRun::journal(const QJsonObject &entry, Report *report)
     return false;
 }
 
-Report SetRun::run(const QString &command, const ConfigurationChange &change)
+WriteReport SetRun::run(const QString &command, const ConfigurationChange &change)
 {
-    Report report;
+    WriteReport report;
     report.mac = MacAddressText(MacAddressFromText(m_arguments.mac));
     GatewayScanner before(m_settings);
     if (!scan(before, &report))
@@ -399,61 +198,38 @@ Report SetRun::run(const QString &command, const ConfigurationChange &change)
     const GatewayConfiguration current = GatewayConfiguration::fromRow(before.list(), row);
     report.read = current;
 
-    QString holder;
-    if (const int refused = refusal(current, change, before.list(), &holder)) {
-        QString text = loadString(refused);
-        if (refused == ModeRefusedString)
-            text = text.arg(modeKey(change.mode.value_or(current.mode)));
-        else if (refused == ListedHolderString || refused == ProbedHolderString)
-            text = text.arg(DottedAddressText(change.address.value_or(0)), holder);
+    QHash<QString, quint32> others;
+    for (int other = 0; other < before.list().count(); ++other) {
+        if (other != row)
+            others.insert(rowMac(before.list(), other),
+                          ParseDottedAddress(before.list().cellText(other, GatewayList::IpAddressColumn)));
+    }
+    WritePlan plan = planWrite(current, change, others, m_arguments.force);
+    if (plan.movesToFixedAddress() && !m_arguments.force)
+        refuseTakenAddress(&plan, NeighbourProbe::holderOf(plan.target.address));
+    if (plan.refusal) {
         report.result = QStringLiteral("refused");
-        report.text = text;
+        report.text = plan.refusalText(change);
         report.status = CommissionCommand::Refused;
         return report;
     }
-
-    // The configuration the gateway is to have, and what differs.
-    GatewayConfiguration target = current;
-    const bool addressChanges = change.dhcp && (*change.dhcp != current.dhcp
-                                                || (!*change.dhcp && *change.address != current.address));
-    if (addressChanges) {
-        target.dhcp = *change.dhcp;
-        target.address = target.dhcp ? 0 : *change.address;
-    }
-    const bool identityChanges = change.oemType && *change.oemType != current.typeCode;
-    target.typeCode = change.oemType.value_or(current.typeCode);
-    target.hostBits = change.hostBits.value_or(current.hostBits);
-    target.defaultGateway = change.defaultGateway.value_or(current.defaultGateway);
-    const bool networkChanges = change.touchesNetwork()
-        && (target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
-    target.mode = change.mode.value_or(current.mode);
-    target.port = change.port.value_or(current.port);
-    target.remoteAddress = change.remoteAddress.value_or(current.remoteAddress);
-    target.remoteMask = change.remoteMask.value_or(current.remoteMask);
-    target.baudRate = change.baudRate.value_or(current.baudRate);
-    target.dataBits = change.dataBits.value_or(current.dataBits);
-    target.stopBits = change.stopBits.value_or(current.stopBits);
-    target.parity = change.parity.value_or(current.parity);
-    target.flowControl = change.flowControl.value_or(current.flowControl);
-    const bool lock = change.locked.value_or(current.locked());
-    const bool recordChanges = current.recordRead
-        && (identityChanges || lock != current.locked() || target.mode != current.mode || target.port != current.port
-            || target.remoteAddress != current.remoteAddress || target.remoteMask != current.remoteMask
-            || target.baudRate != current.baudRate || target.dataBits != current.dataBits
-            || target.stopBits != current.stopBits || target.parity != current.parity
-            || target.flowControl != current.flowControl);
-
-    if (!addressChanges && !identityChanges && !networkChanges && !recordChanges) {
+    if (plan.nothingToSend()) {
         report.result = QStringLiteral("nothingToWrite");
         report.text = loadString(NothingToWriteString);
         report.fields = compareFields(change, current);
         report.status = CommissionCommand::Confirmed;
         return report;
     }
+    const GatewayConfiguration &target = plan.target;
+    const bool lock = plan.lock;
+    const bool addressChanges = plan.address;
+    const bool identityChanges = plan.identity;
+    const bool networkChanges = plan.network;
+    const bool recordChanges = plan.setup;
 
     if (lock && m_password.isEmpty()) {
         report.result = QStringLiteral("refused");
-        report.text = loadString(PasswordNeededString);
+        report.text = loadString(WriteText::PasswordNeeded);
         report.status = CommissionCommand::Refused;
         return report;
     }
@@ -624,6 +400,18 @@ int runHistory(const CommissionCommand::Arguments &a, QByteArray *out)
 
 namespace CommissionCommand {
 
+ScanSettings scanSettings(const Arguments &arguments, const QString &password)
+{
+    ScanSettings settings;
+    settings.destinations = SelectBroadcastDestinations(
+        arguments.broadcast.isEmpty() ? QString::fromLatin1(LimitedBroadcastText) : arguments.broadcast,
+        BuildAdapterBroadcastList());
+    settings.passwordProtection = !password.isEmpty();
+    settings.password = password;
+    settings.timeoutMs = arguments.timeoutMs;
+    return settings;
+}
+
 QString helpText()
 {
     return loadString(HelpString);
@@ -632,7 +420,8 @@ QString helpText()
 bool handles(const QString &command)
 {
     return command == QLatin1String("set") || command == QLatin1String("reset")
-        || command == QLatin1String("history") || command == QLatin1String("restore");
+        || command == QLatin1String("history") || command == QLatin1String("restore")
+        || command == QLatin1String("apply");
 }
 
 std::optional<Arguments> parse(const QStringList &arguments, QString *error)
@@ -671,6 +460,8 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         if (Flags.contains(name)) {
             a.help = a.help || name == QLatin1String("--help") || name == QLatin1String("-h");
             a.force = a.force || name == QLatin1String("--force");
+            a.dryRun = a.dryRun || name == QLatin1String("--dry-run");
+            a.keepGoing = a.keepGoing || name == QLatin1String("--keep-going");
             if (name == QLatin1String("--protect")) {
                 a.change.locked = true;
                 changeGiven = true;
@@ -686,13 +477,13 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         }
         bool ok = true;
         if (isSetOption) {
-            ok = takeSetOption(name, *value, &a.change);
+            ok = a.change.take(name, *value);
             changeGiven = true;
         } else if (isAt) {
             a.at = value->toInt(&ok);
             ok = ok && a.at > 0;
         } else if (name == QLatin1String("--broadcast")) {
-            ok = dottedValue(*value).has_value();
+            ok = DottedValue(*value).has_value();
             a.broadcast = *value;
         } else if (name == QLatin1String("--timeout")) {
             a.timeoutMs = value->toInt(&ok);
@@ -727,6 +518,10 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
                                             : loadString(BadMacString).arg(QString());
         return std::nullopt;
     }
+    if (a.command == QLatin1String("apply")) {
+        a.planPath = positional.at(0);
+        return a;
+    }
     if (a.command == QLatin1String("reset")) {
         // The last two bytes of the MAC address, as on the device's label.
         QString tail = positional.at(0);
@@ -739,7 +534,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         }
         a.macByte5 = quint8(value >> 8);
         a.macByte6 = quint8(value & 0xFF);
-        if (!takeSetOption(QStringLiteral("--ip"), positional.at(1), &a.change)) {
+        if (!a.change.take(QStringLiteral("--ip"), positional.at(1))) {
             *error = loadString(BadValueString).arg(QStringLiteral("ADDR"), positional.at(1));
             return std::nullopt;
         }
@@ -772,7 +567,7 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
         return UsageError;
     }
     if (a.change.locked == true && password->isEmpty()) {
-        *err += loadString(UsageErrorString).arg(loadString(PasswordNeededString)).toUtf8();
+        *err += loadString(UsageErrorString).arg(loadString(WriteText::PasswordNeeded)).toUtf8();
         return UsageError;
     }
 
@@ -790,8 +585,11 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
         change = ConfigurationChange::everything(*recorded);
     }
 
+    if (a.command == QLatin1String("apply"))
+        return ApplyCommand::run(a, *password, out, err);
+
     SetRun setRun(a, *password, err);
-    const Report report = setRun.run(a.command, change);
+    const WriteReport report = setRun.run(a.command, change);
     if (!report.result.isEmpty())
         *(report.status == Confirmed || report.status == NotConfirmed ? out : err) += render(report, a.json);
     return report.status;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayConfiguration.h"
+#include "GatewayScanner.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,12 +35,15 @@ struct PasswordSources
 
 struct Arguments
 {
-    QString command;      // "set", "reset", "history", "restore"
+    QString command;      // "set", "reset", "history", "restore", "apply"
     QString mac;          // normalised, 12 hex digits (set, restore, history filter)
     ConfigurationChange change;
     quint8 macByte5 = 0;  // reset
     quint8 macByte6 = 0;
     int at = -1;          // restore: journal entry number, -1 = the latest
+    QString planPath;     // apply
+    bool dryRun = false;
+    bool keepGoing = false;
     QString broadcast;
     int timeoutMs = 1000;
     bool json = false;
@@ -47,6 +51,9 @@ struct Arguments
     PasswordSources password;
     bool help = false;
 };
+
+// How `ovipgw` reads the gateways for a write: the scan's settings.
+ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 
 // True for the commands this namespace runs.
 bool handles(const QString &command);

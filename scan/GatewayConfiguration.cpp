@@ -47,6 +47,94 @@ std::optional<quint32> addressValue(const QJsonObject &object, const QString &ke
 
 } // namespace
 
+std::optional<quint32> DottedValue(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    quint32 value = 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const int number = part.toInt(&ok, 10);
+        if (!ok || part.isEmpty() || part.size() > 3 || !part.at(0).isDigit() || number > 255)
+            return std::nullopt;
+        value = (value << 8) | quint32(number);
+    }
+    return value;
+}
+
+bool ConfigurationChange::take(const QString &name, const QString &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok, 10);
+    if (name == QLatin1String("--ip")) {
+        if (value.compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0) {
+            dhcp = true;
+            return true;
+        }
+        address = DottedValue(value);
+        dhcp = false;
+        return address && *address != 0;
+    }
+    if (name == QLatin1String("--mask")) {
+        const std::optional<quint32> mask = DottedValue(value);
+        if (value == QLatin1String("auto")) {
+            hostBits = 0;
+            return true;
+        }
+        // Only a run of ones followed by zeros is a subnet mask.
+        if (!mask || *mask == 0 || MaskFromHostBits(HostBitsFromMask(*mask)) != *mask)
+            return false;
+        hostBits = HostBitsFromMask(*mask);
+        return true;
+    }
+    if (name == QLatin1String("--gateway")) {
+        defaultGateway = value == QLatin1String("none") ? std::optional<quint32>(0) : DottedValue(value);
+        return defaultGateway.has_value();
+    }
+    if (name == QLatin1String("--mode")) {
+        for (int index = 0; index < ModeCount; ++index) {
+            if (value == modeKey(index) || (ok && number == index))
+                mode = index;
+        }
+        return mode.has_value();
+    }
+    if (name == QLatin1String("--port")) {
+        port = number;
+        return ok && number >= 0 && number <= 0xFFFF;
+    }
+    if (name == QLatin1String("--remote-ip") || name == QLatin1String("--remote-mask")) {
+        std::optional<quint32> &field = name == QLatin1String("--remote-ip") ? remoteAddress : remoteMask;
+        field = DottedValue(value);
+        return field.has_value();
+    }
+    if (name == QLatin1String("--baud")) {
+        baudRate = number;
+        return ok && StringTable::comboEntries(1015).contains(value);
+    }
+    if (name == QLatin1String("--data-bits")) {
+        dataBits = number;
+        return ok && (number == 7 || number == 8);
+    }
+    if (name == QLatin1String("--stop-bits")) {
+        stopBits = number;
+        return ok && (number == 1 || number == 2);
+    }
+    if (name == QLatin1String("--parity")) {
+        parity = int(QStringList{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")}.indexOf(value));
+        return *parity >= 0;
+    }
+    if (name == QLatin1String("--flow")) {
+        flowControl = int(QStringList{QStringLiteral("none"), QStringLiteral("rtscts")}.indexOf(value));
+        return *flowControl >= 0;
+    }
+    // --oem: a type code of the device table.
+    const quint32 type = ParseHexNumber(value);
+    oemType = type;
+    return std::any_of(DeviceTypeTable.cbegin(), DeviceTypeTable.cend(),
+                       [type](const DeviceType &entry) { return entry.typeCode == type; });
+}
+
 QString modeKey(int mode)
 {
     static const QStringList Keys{QStringLiteral("tcp-server"), QStringLiteral("tcp-client"),

@@ -8,6 +8,9 @@
 
 #include <optional>
 
+// Four decimal parts of 0-255, nothing else.
+std::optional<quint32> DottedValue(const QString &text);
+
 // The command line's name of a communication mode ("tcp-server", ...).
 QString modeKey(int mode);
 
@@ -65,6 +68,10 @@ struct ConfigurationChange
     std::optional<quint32> oemType;
     // Locked with the password (--protect); unset keeps the gateway's lock.
     std::optional<bool> locked;
+
+    // One option of `ovipgw set` ("--port", "10005"); false when the value is
+    // not one the option takes (out of range, not a subnet mask, ...).
+    bool take(const QString &option, const QString &value);
 
     // Every field of `configuration` that was read, as a change (restore).
     static ConfigurationChange everything(const GatewayConfiguration &configuration);

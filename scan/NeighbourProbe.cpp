@@ -55,30 +55,41 @@ namespace NeighbourProbe {
 
 QString holderOf(quint32 address)
 {
-    const QHostAddress target(address);
+    return holdersOf({address}).value(address);
+}
+
+QHash<quint32, QString> holdersOf(const QList<quint32> &addresses)
+{
+    QHash<quint32, QString> holders;
     QUdpSocket socket;
-    if (socket.writeDatagram(QByteArray(1, '\0'), target, DiscardPort) != 1)
-        return {};
+    QList<quint32> pending;
+    for (quint32 address : addresses) {
+        if (socket.writeDatagram(QByteArray(1, '\0'), QHostAddress(address), DiscardPort) == 1)
+            pending.append(address);
+    }
     QElapsedTimer clock;
     clock.start();
-    const QString addressText = target.toString();
     int timeoutMs = ResolveTimeoutMs;
-    while (clock.elapsed() < timeoutMs) {
-        const std::optional<Neighbour> entry = neighbourOf(addressText);
-        if (!entry)
-            return {};
-        // Only an answer seen now counts: a remembered entry may be a device
-        // that has since left the address.
-        if (entry->state == QLatin1String("REACHABLE"))
-            return entry->mac;
-        if (entry->state == QLatin1String("FAILED"))
-            return {};
-        if (entry->state == QLatin1String("STALE") || entry->state == QLatin1String("DELAY")
-            || entry->state == QLatin1String("PROBE"))
-            timeoutMs = RevalidateTimeoutMs;
+    while (!pending.isEmpty() && clock.elapsed() < timeoutMs) {
+        for (qsizetype i = pending.size() - 1; i >= 0; --i) {
+            const std::optional<Neighbour> entry = neighbourOf(QHostAddress(pending.at(i)).toString());
+            if (!entry)
+                return holders;
+            // Only an answer seen now counts: a remembered entry may be a
+            // device that has since left the address.
+            if (entry->state == QLatin1String("REACHABLE"))
+                holders.insert(pending.at(i), entry->mac);
+            if (entry->state == QLatin1String("REACHABLE") || entry->state == QLatin1String("FAILED")) {
+                pending.removeAt(i);
+                continue;
+            }
+            if (entry->state == QLatin1String("STALE") || entry->state == QLatin1String("DELAY")
+                || entry->state == QLatin1String("PROBE"))
+                timeoutMs = RevalidateTimeoutMs;
+        }
         QThread::msleep(PollIntervalMs);
     }
-    return {};
+    return holders;
 }
 
 } // namespace NeighbourProbe

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "CommissionCommand.h"
+
+// `ovipgw apply PLAN`: a whole site from a plan (SitePlan). One scan reads
+// every gateway; a dry run prints what differs and sends nothing; otherwise
+// the gateways are written side by side (BatchWriter), each after its
+// snapshot in the journal, and one scan confirms them all.
+namespace ApplyCommand {
+
+int run(const CommissionCommand::Arguments &arguments, const QString &password, QByteArray *out, QByteArray *err);
+
+} // namespace ApplyCommand
