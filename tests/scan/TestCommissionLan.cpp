@@ -6,6 +6,8 @@
 #include "SimulatorProcess.h"
 #include "StringTable.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -49,6 +51,16 @@ QStringList writes(const SimulatorProcess &sim)
     return codes;
 }
 
+// What the simulator stores of a gateway, but for the raw records it keeps
+// once written (the setup record's filler is random by design).
+QJsonObject storedGateway(const SimulatorProcess &sim, int index)
+{
+    QJsonObject gateway = sim.currentConfig().value(u"gateways"_s).toArray().at(index).toObject();
+    gateway.remove(u"setupRecord"_s);
+    gateway.remove(u"networkRecord"_s);
+    return gateway;
+}
+
 } // namespace
 
 class TestCommissionLan : public QObject
@@ -69,8 +81,10 @@ private slots:
         qputenv("XDG_STATE_HOME", state.path().toUtf8());
         SimulatorProcess sim;
         QVERIFY2(sim.start(SimulatorProcess::config({SimulatorProcess::gateway(ipOf(10), macOf(10)),
-                                                     SimulatorProcess::gateway(ipOf(11), macOf(11))})),
+                                                     SimulatorProcess::gateway(ipOf(11), macOf(11))}),
+                           10000, true),
                  qPrintable(sim.errorString()));
+        const QJsonObject original = storedGateway(sim, 0);
 
         // The port only: one setup write, confirmed field by field.
         Result r = ovipgw({u"set"_s, macOf(10), u"--port"_s, u"10005"_s});
@@ -112,6 +126,7 @@ private slots:
         QCOMPARE(restored.value(u"dhcp"_s).toBool(), false);
         QCOMPARE(restored.value(u"mode"_s).toString(), u"tcp-server"_s);
         QCOMPARE(restored.value(u"port"_s).toInt(), 10001);
+        QCOMPARE(storedGateway(sim, 0), original);
         QByteArray history;
         QByteArray ignored;
         OvipgwCommand::run({u"history"_s, macOf(10), u"--format"_s, u"json"_s}, &history, &ignored);
@@ -123,6 +138,59 @@ private slots:
         r = ovipgw({u"set"_s, macOf(10), u"--port"_s, u"10009"_s});
         QCOMPARE(r.status, 5);
         QCOMPARE(writes(sim), QStringList());
+    }
+
+    void applyWritesAPlanSideBySideAndOnlyOnce()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toUtf8());
+        constexpr int Gateways = 40;
+        QList<QJsonObject> gateways;
+        QString plan = u"mac,ip,mode\n"_s;
+        for (int i = 0; i < Gateways; ++i) {
+            gateways.append(SimulatorProcess::gateway(ipOf(10 + i), macOf(10 + i)));
+            plan += u"%1,%2,udp-passive\n"_s.arg(macOf(10 + i), ipOf(100 + i));
+        }
+        SimulatorProcess sim;
+        QVERIFY2(sim.start(SimulatorProcess::config(gateways)), qPrintable(sim.errorString()));
+        const QString planPath = state.filePath(u"plan.csv"_s);
+        QFile planFile(planPath);
+        QVERIFY(planFile.open(QIODevice::WriteOnly) && planFile.write(plan.toUtf8()) == plan.size());
+        planFile.close();
+        const auto summary = [](const Result &r, const QString &key) {
+            return r.json.value(u"summary"_s).toObject().value(key).toInt();
+        };
+
+        Result r = ovipgw({u"apply"_s, planPath, u"--dry-run"_s});
+        QCOMPARE(summary(r, u"changed"_s), Gateways);
+        QCOMPARE(writes(sim), QStringList());
+
+        QElapsedTimer clock;
+        clock.start();
+        r = ovipgw({u"apply"_s, planPath});
+        // Two scans, the probe of the new addresses and two 8 s waits for
+        // all 40, not 40 times the window's 16 s.
+        QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(summary(r, u"confirmed"_s), Gateways);
+        QCOMPARE(writes(sim).filter(u"fc@"_s).size(), Gateways);
+        QCOMPARE(writes(sim).filter(u"c6@198.18.0.1"_s).size(), Gateways);
+
+        sim.clearLog();
+        r = ovipgw({u"apply"_s, planPath});
+        QCOMPARE(summary(r, u"nothingToWrite"_s), Gateways);
+        QCOMPARE(writes(sim), QStringList());
+
+        // Two rows aiming at one address: the second is refused and the rest
+        // is not written without --keep-going.
+        QVERIFY(planFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        planFile.write(u"mac,ip\n%1,%2\n%3,%2\n%4,%5\n"_s.arg(macOf(10), ipOf(200), macOf(11), macOf(12), ipOf(201))
+                           .toUtf8());
+        planFile.close();
+        r = ovipgw({u"apply"_s, planPath, u"--dry-run"_s});
+        QCOMPARE(r.status, 5);
+        QCOMPARE(summary(r, u"refused"_s), 1);
+        QCOMPARE(summary(r, u"skipped"_s), 1);
     }
 };
 
