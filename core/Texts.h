@@ -82,6 +82,11 @@ enum Number : int {
     InvalidPort = 315,
     ConfigurationNotRead = 316,
 
+    // The record of writes and the check of a new address.
+    JournalNotWritable = 330,
+    AddressAlreadyUsed = 331,
+    CheckingAddress = 332,
+
     // The maker's identity, the same in both languages.
     CompanyName = 146,
 

@@ -17,7 +17,6 @@ constexpr quint16 DiscardPort = 9;
 // probes; one it knew already is first confirmed after its delay (5 s).
 constexpr int ResolveTimeoutMs = 3500;
 constexpr int RevalidateTimeoutMs = 8000;
-constexpr int PollIntervalMs = 100;
 
 struct Neighbour
 {
@@ -51,45 +50,44 @@ std::optional<Neighbour> neighbourOf(const QString &addressText)
 
 } // namespace
 
-namespace NeighbourProbe {
-
-QString holderOf(quint32 address)
+NeighbourProbe::NeighbourProbe(const QList<quint32> &addresses)
+    : m_timeoutMs(ResolveTimeoutMs)
 {
-    return holdersOf({address}).value(address);
-}
-
-QHash<quint32, QString> holdersOf(const QList<quint32> &addresses)
-{
-    QHash<quint32, QString> holders;
-    QUdpSocket socket;
-    QList<quint32> pending;
     for (quint32 address : addresses) {
-        if (socket.writeDatagram(QByteArray(1, '\0'), QHostAddress(address), DiscardPort) == 1)
-            pending.append(address);
+        if (m_socket.writeDatagram(QByteArray(1, '\0'), QHostAddress(address), DiscardPort) == 1)
+            m_pending.append(address);
     }
-    QElapsedTimer clock;
-    clock.start();
-    int timeoutMs = ResolveTimeoutMs;
-    while (!pending.isEmpty() && clock.elapsed() < timeoutMs) {
-        for (qsizetype i = pending.size() - 1; i >= 0; --i) {
-            const std::optional<Neighbour> entry = neighbourOf(QHostAddress(pending.at(i)).toString());
-            if (!entry)
-                return holders;
-            // Only an answer seen now counts: a remembered entry may be a
-            // device that has since left the address.
-            if (entry->state == QLatin1String("REACHABLE"))
-                holders.insert(pending.at(i), entry->mac);
-            if (entry->state == QLatin1String("REACHABLE") || entry->state == QLatin1String("FAILED")) {
-                pending.removeAt(i);
-                continue;
-            }
-            if (entry->state == QLatin1String("STALE") || entry->state == QLatin1String("DELAY")
-                || entry->state == QLatin1String("PROBE"))
-                timeoutMs = RevalidateTimeoutMs;
-        }
-        QThread::msleep(PollIntervalMs);
-    }
-    return holders;
+    m_clock.start();
 }
 
-} // namespace NeighbourProbe
+bool NeighbourProbe::poll()
+{
+    for (qsizetype i = m_pending.size() - 1; i >= 0; --i) {
+        const std::optional<Neighbour> entry = neighbourOf(QHostAddress(m_pending.at(i)).toString());
+        if (!entry) {
+            // No neighbour table to read: nothing can be found.
+            m_pending.clear();
+            break;
+        }
+        // Only an answer seen now counts: a remembered entry may be a device
+        // that has since left the address.
+        if (entry->state == QLatin1String("REACHABLE"))
+            m_holders.insert(m_pending.at(i), entry->mac);
+        if (entry->state == QLatin1String("REACHABLE") || entry->state == QLatin1String("FAILED")) {
+            m_pending.removeAt(i);
+            continue;
+        }
+        if (entry->state == QLatin1String("STALE") || entry->state == QLatin1String("DELAY")
+            || entry->state == QLatin1String("PROBE"))
+            m_timeoutMs = RevalidateTimeoutMs;
+    }
+    return m_pending.isEmpty() || m_clock.elapsed() >= m_timeoutMs;
+}
+
+QHash<quint32, QString> NeighbourProbe::holdersOf(const QList<quint32> &addresses)
+{
+    NeighbourProbe probe(addresses);
+    while (!probe.poll())
+        QThread::msleep(PollIntervalMs);
+    return probe.holders();
+}

@@ -67,6 +67,13 @@ private:
     // Fills m_request; a text number when the record would go out with
     // fields nobody read or typed.
     int takeRequest(const QString &mac, bool setupShown, bool addressChanges);
+    // A new fixed address that another listed gateway or another device on
+    // the link already has is refused once; the same press again writes.
+    bool addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue);
+    // What the gateway reported and what the run will send, in the journal
+    // before anything is sent; false (and said) when it cannot be written.
+    bool recordSnapshot(const QString &mac, const QString &ipText);
+    void recordOutcome(const QString &mac, const QString &outcome, int status);
     bool modeAllowed(const QString &mac, quint32 typeCode) const;
     bool runIpSetup(quint32 addressValue, const QString &mac);
     void switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText);
@@ -84,4 +91,6 @@ private:
     ControlSet m_controls;
     Request m_request;
     Written m_written;
+    QString m_writeAnyway; // the press that was warned of a taken address
+    QString m_journalId;
 };

@@ -355,7 +355,13 @@ void GatewayListDialog::ShowStatus(int stringNumber)
 {
     if (!m_statusLine)
         return;
-    const QString text = stringNumber != 0 ? loadString(stringNumber) : QString();
+    ShowStatusText(stringNumber != 0 ? loadString(stringNumber) : QString());
+}
+
+void GatewayListDialog::ShowStatusText(const QString &text)
+{
+    if (!m_statusLine)
+        return;
     m_statusLine->setText(text);
     m_statusLine->setAccessibleDescription(text);
 }

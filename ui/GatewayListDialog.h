@@ -85,6 +85,8 @@ public:
     void focusList();
     // Shows string `stringNumber` in the status line; 0 clears it.
     void ShowStatus(int stringNumber);
+    // Shows a text made from a numbered string with its arguments filled in.
+    void ShowStatusText(const QString &text);
     void UpdatePasswordStatus();
     // The editor's handlers (see ConfigurationEditor).
     void OnModeChanged();

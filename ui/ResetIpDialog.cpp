@@ -6,12 +6,15 @@
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
+#include "WriteJournal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHostAddress>
 #include <QLineEdit>
+#include <QJsonObject>
 #include <QMessageBox>
+#include <QUuid>
 #include <QRegularExpression>
 #include <QUdpSocket>
 
@@ -85,6 +88,23 @@ void ResetIpDialog::OnOK()
         return showMessage(Text::BadMacByte6);
     if (!parseNewAddress(addressText))
         return showMessage(Text::BadNewAddress);
+
+    // Nothing is sent without its record in the journal. The gateway lies
+    // outside every subnet, so nothing of it could be read.
+    WriteJournal journal;
+    QString reason;
+    const QString tail = QStringLiteral("%1-%2").arg(*macByte5, 2, 16, QLatin1Char('0')).arg(*macByte6, 2, 16, QLatin1Char('0'));
+    if (!journal.append(QJsonObject{{QStringLiteral("event"), QStringLiteral("write")},
+                                    {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                                    {QStringLiteral("command"), QStringLiteral("reset")},
+                                    {QStringLiteral("macTail"), tail.toUpper()},
+                                    {QStringLiteral("send"), QJsonObject{{QStringLiteral("ip"), addressText.trimmed()}}}},
+                        &reason)) {
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                        loadString(Text::JournalNotWritable).arg(journal.path(), reason), QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
 
     m_sending = true;
     setEnabled(false);

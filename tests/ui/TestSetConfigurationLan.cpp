@@ -9,6 +9,7 @@
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
+#include "WriteJournal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -455,6 +457,39 @@ private slots:
         QCOMPARE(codes().mid(0, 2), (QStringList{u"c5"_s, u"c6"_s}));
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsOtherType));
         QVERIFY(unlocked(*window));
+    }
+
+    void takenAddressAndUnwritableJournalSendNothing()
+    {
+        QVERIFY2(m_sim->start(SimulatorProcess::config({SimulatorProcess::gateway(ipOf(10), macOf(10))})),
+                 qPrintable(m_sim->errorString()));
+        // Another device on the link holds .50.
+        QCOMPARE(QProcess::execute(u"ip"_s, {u"netns"_s, u"exec"_s, qEnvironmentVariable("GWLAN_GATEWAY_NS"), u"ip"_s,
+                                             u"addr"_s, u"add"_s, ipOf(50) + u"/24"_s, u"dev"_s,
+                                             qEnvironmentVariable("GWLAN_GATEWAY_IF")}),
+                 0);
+        const auto window = openWindow(2);
+        QVERIFY(window);
+        QVERIFY(select(*window, macOf(10)));
+        type(*window, Control::IpAddressEdit, ipOf(50));
+        window->OnOK();
+        QVERIFY2(status(*window).contains(ipOf(50)), qPrintable(status(*window)));
+        QVERIFY(unlocked(*window));
+        QVERIFY(nothingSent());
+
+        // The second press would write, but not without its snapshot.
+        const QByteArray state = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", "/proc/no-such-folder");
+        window->OnOK();
+        qputenv("XDG_STATE_HOME", state);
+        QVERIFY2(status(*window).contains(u"/proc/no-such-folder"_s), qPrintable(status(*window)));
+        QVERIFY(nothingSent());
+
+        window->OnOK();
+        QCOMPARE(received(1).value(0), u"fc@broadcast"_s);
+        const QList<QJsonObject> journal = WriteJournal().entries();
+        QVERIFY(!journal.isEmpty());
+        QCOMPARE(journal.first().value(u"read"_s).toObject().value(u"ip"_s).toString(), ipOf(10));
     }
 };
 
