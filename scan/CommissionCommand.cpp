@@ -466,7 +466,10 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         }
         const bool isSetOption = a.command == QLatin1String("set") && SetOptions.contains(name);
         const bool isAt = a.command == QLatin1String("restore") && name == QLatin1String("--at");
-        if (!Flags.contains(name) && !CommonOptions.contains(name) && !isSetOption && !isAt) {
+        const bool misplacedFlag = (name == QLatin1String("--protect") && a.command != QLatin1String("set"))
+            || ((name == QLatin1String("--dry-run") || name == QLatin1String("--keep-going"))
+                && a.command != QLatin1String("apply"));
+        if ((!Flags.contains(name) && !CommonOptions.contains(name) && !isSetOption && !isAt) || misplacedFlag) {
             *error = loadString(UnknownOptionString).arg(name);
             return std::nullopt;
         }
