@@ -56,7 +56,11 @@ bool WriteJournal::append(QJsonObject entry, QString *error)
         return false;
     }
     entry.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    // A line a crash cut short is ended first, so that it costs only itself.
+    if (QFile previous(m_path); previous.open(QIODevice::ReadOnly) && previous.size() > 0
+        && previous.seek(previous.size() - 1) && previous.read(1) != "\n")
+        line.prepend('\n');
 
     QFile file(m_path);
     const bool created = !file.exists();
