@@ -128,9 +128,18 @@ private slots:
         QCOMPARE(restored.value(u"port"_s).toInt(), 10001);
         QCOMPARE(storedGateway(sim, 0), original);
         QByteArray history;
-        QByteArray ignored;
-        OvipgwCommand::run({u"history"_s, macOf(10), u"--format"_s, u"json"_s}, &history, &ignored);
+        QByteArray err;
+        OvipgwCommand::run({u"history"_s, macOf(10), u"--format"_s, u"json"_s}, &history, &err);
         QCOMPARE(QJsonDocument::fromJson(history).object().value(u"writes"_s).toArray().size(), 4);
+        QByteArray ignored;
+
+        // The gateway outside every subnet, by the end of its MAC address.
+        sim.clearLog();
+        QByteArray resetOut;
+        QCOMPARE(OvipgwCommand::run({u"reset"_s, macOf(10).right(5), ipOf(70)}, &resetOut, &ignored), 0);
+        QCOMPARE(writes(sim), QStringList{u"fc@broadcast"_s});
+        r = ovipgw({u"set"_s, macOf(10), u"--port"_s, u"10001"_s});
+        QCOMPARE(r.json.value(u"read"_s).toObject().value(u"ip"_s).toString(), ipOf(70));
 
         // No snapshot, no write.
         sim.clearLog();
