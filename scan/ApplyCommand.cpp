@@ -144,7 +144,7 @@ void ApplyRun::planAll(const GatewayList &list)
         QHash<QString, quint32> others = taken;
         others.remove(entry.planned.mac);
         entry.plan = planWrite(current, entry.planned.change, others, m_arguments.force);
-        if (entry.plan.movesToFixedAddress() && !m_arguments.force)
+        if (entry.plan.movesToFixedAddress() && entry.plan.target.address != current.address && !m_arguments.force)
             refuseTakenAddress(&entry.plan, probed.value(entry.plan.target.address));
         if (entry.plan.refusal == 0 && entry.plan.lock && m_password.isEmpty())
             entry.plan.refusal = WriteText::PasswordNeeded;

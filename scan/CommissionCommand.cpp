@@ -205,7 +205,7 @@ WriteReport SetRun::run(const QString &command, const ConfigurationChange &chang
                           ParseDottedAddress(before.list().cellText(other, GatewayList::IpAddressColumn)));
     }
     WritePlan plan = planWrite(current, change, others, m_arguments.force);
-    if (plan.movesToFixedAddress() && !m_arguments.force)
+    if (plan.movesToFixedAddress() && plan.target.address != current.address && !m_arguments.force)
         refuseTakenAddress(&plan, NeighbourProbe::holderOf(plan.target.address));
     if (plan.refusal) {
         report.result = QStringLiteral("refused");

@@ -77,7 +77,8 @@ WritePlan planWrite(const GatewayConfiguration &current, const ConfigurationChan
             || target.parity != current.parity || target.flowControl != current.flowControl);
 
     plan.refusal = refusalOf(current, change);
-    if (plan.refusal || !plan.movesToFixedAddress() || force)
+    // A DHCP gateway made fixed at the address it has holds that address itself.
+    if (plan.refusal || !plan.movesToFixedAddress() || target.address == current.address || force)
         return plan;
     for (auto other = others.cbegin(); other != others.cend(); ++other) {
         if (other.value() == target.address) {

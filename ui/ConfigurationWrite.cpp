@@ -253,6 +253,10 @@ bool ConfigurationWrite::addressHeldByAnother(const QString &mac, const QString 
                               .join(QLatin1Char('|'));
     if (press == m_writeAnyway)
         return false;
+    // A DHCP gateway made fixed at the address it has holds that address itself.
+    const int own = m_editor.firstRowOf(mac);
+    if (own >= 0 && ParseDottedAddress(m_window.gatewayList().cellText(own, GatewayList::IpAddressColumn)) == addressValue)
+        return false;
 
     QString holder;
     const GatewayList &list = m_window.gatewayList();
