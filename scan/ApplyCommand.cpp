@@ -21,10 +21,6 @@ constexpr int UsageErrorString = 397;
 constexpr int SocketFailedString = 407;
 constexpr int JournalFailedString = 430;
 constexpr int NothingToWriteString = 431;
-constexpr int ConfirmedString = 432;
-constexpr int NotConfirmedString = 433;
-constexpr int NotFoundAgainString = 434;
-constexpr int NotSentString = 435;
 constexpr int MissingString = 452;
 constexpr int SummaryString = 453;
 constexpr int WouldWriteString = 454;
@@ -275,44 +271,14 @@ void ApplyRun::confirmAll(const GatewayList &list)
         if (!entry.write)
             continue;
         WriteReport &report = entry.report;
-        report.status = CommissionCommand::NotConfirmed;
         const auto row = rows.constFind(entry.planned.mac);
-        const int expectedExchanges = int(entry.plan.address) + int(entry.plan.identity) + int(entry.plan.network)
+        const int exchanges = int(entry.plan.address) + int(entry.plan.identity) + int(entry.plan.network)
             + int(entry.plan.setup);
-        if (row == rows.cend()) {
-            report.result = QStringLiteral("notFoundAgain");
-            report.text = loadString(NotFoundAgainString);
-        } else {
-            report.reported = GatewayConfiguration::fromRow(list, *row);
-            ConfigurationChange expected = entry.planned.change;
-            if (entry.plan.target.dhcp)
-                expected.address.reset();
-            expected.locked = entry.plan.lock;
-            report.fields = compareFields(expected, *report.reported);
-            QStringList differing;
-            for (const FieldComparison &field : report.fields) {
-                if (!field.matches())
-                    differing.append(field.key);
-            }
-            if (report.sent.size() < expectedExchanges) {
-                report.result = QStringLiteral("notSent");
-                report.text = loadString(NotSentString);
-            } else if (differing.isEmpty()) {
-                report.result = QStringLiteral("confirmed");
-                report.text = loadString(ConfirmedString);
-                report.status = CommissionCommand::Confirmed;
-            } else {
-                report.result = QStringLiteral("notConfirmed");
-                report.text = loadString(NotConfirmedString).arg(differing.join(QStringLiteral(", ")));
-            }
-        }
+        judgeWrite(&report, entry.planned.change, entry.plan,
+                   row == rows.cend() ? std::nullopt : std::optional(GatewayConfiguration::fromRow(list, *row)),
+                   report.sent.size() == exchanges);
         QString ignored;
-        journal.append(QJsonObject{{QStringLiteral("event"), QStringLiteral("outcome")},
-                                   {QStringLiteral("id"), entry.id},
-                                   {QStringLiteral("mac"), report.mac},
-                                   {QStringLiteral("outcome"), report.result},
-                                   {QStringLiteral("sent"), QJsonArray::fromStringList(report.sent)}},
-                       &ignored);
+        journal.append(outcomeEntry(entry.id, report), &ignored);
     }
 }
 

@@ -27,10 +27,6 @@ enum CommissionText : int {
     NotFoundString = 421,
     JournalFailedString = 430,
     NothingToWriteString = 431,
-    ConfirmedString = 432,
-    NotConfirmedString = 433,
-    NotFoundAgainString = 434,
-    NotSentString = 435,
     PasswordVisibleString = 436,
     BadMacString = 437,
     BadValueString = 438,
@@ -284,42 +280,11 @@ WriteReport SetRun::run(const QString &command, const ConfigurationChange &chang
     if (!scan(after, &report))
         return report;
     const int afterRow = rowOf(after.list(), m_arguments.mac);
-    report.status = CommissionCommand::NotConfirmed;
-    if (afterRow < 0) {
-        report.result = QStringLiteral("notFoundAgain");
-        report.text = loadString(NotFoundAgainString);
-    } else {
-        report.reported = GatewayConfiguration::fromRow(after.list(), afterRow);
-        ConfigurationChange expected = change;
-        // A gateway moved to DHCP answers under its leased address.
-        if (target.dhcp)
-            expected.address.reset();
-        expected.locked = lock;
-        report.fields = compareFields(expected, *report.reported);
-        QStringList differing;
-        for (const FieldComparison &field : report.fields) {
-            if (!field.matches())
-                differing.append(field.key);
-        }
-        if (sendFailed) {
-            report.result = QStringLiteral("notSent");
-            report.text = loadString(NotSentString);
-        } else if (differing.isEmpty()) {
-            report.result = QStringLiteral("confirmed");
-            report.text = loadString(ConfirmedString);
-            report.status = CommissionCommand::Confirmed;
-        } else {
-            report.result = QStringLiteral("notConfirmed");
-            report.text = loadString(NotConfirmedString).arg(differing.join(QStringLiteral(", ")));
-        }
-    }
+    judgeWrite(&report, change, plan, afterRow < 0 ? std::nullopt
+                                                   : std::optional(GatewayConfiguration::fromRow(after.list(), afterRow)),
+               !sendFailed);
     QString ignored;
-    WriteJournal().append(QJsonObject{{QStringLiteral("event"), QStringLiteral("outcome")},
-                                      {QStringLiteral("id"), m_id},
-                                      {QStringLiteral("mac"), report.mac},
-                                      {QStringLiteral("outcome"), report.result},
-                                      {QStringLiteral("sent"), QJsonArray::fromStringList(report.sent)}},
-                          &ignored);
+    WriteJournal().append(outcomeEntry(m_id, report), &ignored);
     return report;
 }
 

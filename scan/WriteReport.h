@@ -25,5 +25,15 @@ struct WriteReport
     QList<FieldComparison> fields;
 };
 
+struct WritePlan;
+
 QByteArray render(const WriteReport &report, bool json);
 QJsonObject reportJson(const WriteReport &report);
+
+// Judges a write by the gateway as read afterwards (nothing: not found
+// again) against what was asked: result, text, fields and exit status.
+void judgeWrite(WriteReport *report, const ConfigurationChange &change, const WritePlan &plan,
+                const std::optional<GatewayConfiguration> &reported, bool allSent);
+
+// The journal's line for the outcome of the write `id`.
+QJsonObject outcomeEntry(const QString &id, const WriteReport &report);
