@@ -56,6 +56,11 @@ void GatewayListDialog::OnBroadcastAddress()
 void GatewayListDialog::OnResetIp()
 {
     ResetIpDialog dialog(m_adapterBroadcastList, this);
+    QHash<QString, quint32> listed;
+    for (int row = 0; row < m_gatewayList.count(); ++row)
+        listed.insert(m_gatewayList.cellText(row, GatewayList::MacAddressColumn),
+                      ParseDottedAddress(m_gatewayList.cellText(row, GatewayList::IpAddressColumn)));
+    dialog.setListedGateways(listed);
     if (dialog.exec() == QDialog::Accepted)
         OnRefreshList();
 }

@@ -6,6 +6,7 @@
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
+#include "NeighbourProbe.h"
 #include "WriteJournal.h"
 
 #include <QApplication>
@@ -89,15 +90,29 @@ void ResetIpDialog::OnOK()
     if (!parseNewAddress(addressText))
         return showMessage(Text::BadNewAddress);
 
+    const QString tail = QStringLiteral("%1-%2").arg(*macByte5, 2, 16, QLatin1Char('0')).arg(*macByte6, 2, 16, QLatin1Char('0')).toUpper();
+    const quint32 newValue = *parseNewAddress(addressText);
+    const QString input = tail + QLatin1Char('|') + DottedAddressText(newValue);
+    if (newValue != 0 && input != m_sendAnyway) {
+        const QString holder = holderOf(newValue, tail);
+        if (!holder.isEmpty()) {
+            m_sendAnyway = input;
+            QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                            loadString(Text::AddressAlreadyUsed).arg(DottedAddressText(newValue), holder),
+                            QMessageBox::Ok, this);
+            box.exec();
+            return;
+        }
+    }
+
     // Nothing is sent without its record in the journal. The gateway lies
     // outside every subnet, so nothing of it could be read.
     WriteJournal journal;
     QString reason;
-    const QString tail = QStringLiteral("%1-%2").arg(*macByte5, 2, 16, QLatin1Char('0')).arg(*macByte6, 2, 16, QLatin1Char('0'));
     if (!journal.append(QJsonObject{{QStringLiteral("event"), QStringLiteral("write")},
                                     {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
                                     {QStringLiteral("command"), QStringLiteral("reset")},
-                                    {QStringLiteral("macTail"), tail.toUpper()},
+                                    {QStringLiteral("macTail"), tail},
                                     {QStringLiteral("send"), QJsonObject{{QStringLiteral("ip"), addressText.trimmed()}}}},
                         &reason)) {
         QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
@@ -135,6 +150,24 @@ void ResetIpDialog::SendResetTelegram(const QString &newAddress, const QString &
     socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port);
     pause(TelegramWaitMs);
     socket.close();
+}
+
+QString ResetIpDialog::holderOf(quint32 address, const QString &macTail)
+{
+    for (auto listed = m_listed.cbegin(); listed != m_listed.cend(); ++listed) {
+        if (listed.value() == address && !listed.key().endsWith(macTail))
+            return listed.key();
+    }
+    // Asking the link takes up to a few seconds; the dialog keeps painting.
+    setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    NeighbourProbe probe({address});
+    while (!probe.poll())
+        pause(NeighbourProbe::PollIntervalMs);
+    QApplication::restoreOverrideCursor();
+    setEnabled(true);
+    const QString holder = probe.holders().value(address);
+    return holder.endsWith(macTail) ? QString() : holder;
 }
 
 void ResetIpDialog::showMessage(int stringNumber)

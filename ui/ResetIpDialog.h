@@ -2,6 +2,7 @@
 
 #include "TemplateDialog.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <optional>
@@ -41,6 +42,11 @@ public:
 
     bool isSending() const { return m_sending; }
 
+    // The gateways the caller lists, address by MAC text: a new address one
+    // of them has (other than the gateway named by the MAC's end) is refused
+    // once, like an address another device answers on; OK again sends.
+    void setListedGateways(const QHash<QString, quint32> &addressByMac) { m_listed = addressByMac; }
+
 public slots:
     void reject() override;
 
@@ -49,7 +55,11 @@ protected:
 
 private:
     void showMessage(int stringNumber);
+    // The MAC of another device holding `address`, or empty.
+    QString holderOf(quint32 address, const QString &macTail);
 
     QStringList m_destinations;
     bool m_sending = false;
+    QHash<QString, quint32> m_listed;
+    QString m_sendAnyway; // the input that was warned of a taken address
 };

@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(writes(sim), QStringList());
 
         // An address a listed gateway has, or another device answers on: refused.
-        ovipgw({u"set"_s, macOf(10), u"--ip"_s, ipOf(11)});
+        QCOMPARE(ovipgw({u"set"_s, macOf(10), u"--ip"_s, ipOf(11)}).status, 5);
         QCOMPARE(QProcess::execute(u"ip"_s, {u"netns"_s, u"exec"_s, qEnvironmentVariable("GWLAN_GATEWAY_NS"), u"ip"_s,
                                              u"addr"_s, u"add"_s, ipOf(50) + u"/24"_s, u"dev"_s,
                                              qEnvironmentVariable("GWLAN_GATEWAY_IF")}),
