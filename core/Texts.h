@@ -82,6 +82,10 @@ enum Number : int {
     InvalidPort = 315,
     ConfigurationNotRead = 316,
 
+    // Passwords with characters the gateways cannot tell apart.
+    PasswordOutsideCodePage = 320,
+    CommandLinePasswordOutsideCodePage = 321,
+
     // The record of writes and the check of a new address.
     JournalNotWritable = 330,
     AddressAlreadyUsed = 331,

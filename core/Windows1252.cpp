@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -12,16 +13,17 @@ constexpr std::array<char16_t, 32> HighControlRange{
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-char encode(char32_t codePoint)
+// The byte for `codePoint`, or -1 where the code page has none.
+int encode(char32_t codePoint)
 {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return char(codePoint);
+        return int(codePoint);
     for (std::size_t i = 0; i < HighControlRange.size(); ++i) {
         // The unassigned bytes pass through as the C1 controls they stand for.
         if (HighControlRange[i] == codePoint || (HighControlRange[i] == 0 && codePoint == 0x80 + i))
-            return char(0x80 + i);
+            return int(0x80 + i);
     }
-    return '?';
+    return -1;
 }
 
 } // namespace
@@ -30,7 +32,15 @@ QByteArray toWindows1252(QStringView text)
 {
     QByteArray bytes;
     bytes.reserve(text.size());
-    for (char32_t codePoint : text.toUcs4())
-        bytes.append(encode(codePoint));
+    for (char32_t codePoint : text.toUcs4()) {
+        const int byte = encode(codePoint);
+        bytes.append(byte < 0 ? '?' : char(byte));
+    }
     return bytes;
+}
+
+bool isWindows1252Encodable(QStringView text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    return std::all_of(codePoints.cbegin(), codePoints.cend(), [](uint c) { return encode(char32_t(c)) >= 0; });
 }

@@ -8,3 +8,7 @@
 // here opens there as one written by the Windows tool. Characters the code
 // page lacks become '?', as the Windows conversion makes them.
 QByteArray toWindows1252(QStringView text);
+
+// True when every character of `text` has its own byte in the code page, so
+// that no two different texts come out as the same bytes.
+bool isWindows1252Encodable(QStringView text);

@@ -5,6 +5,8 @@
 #include "GatewayScanner.h"
 #include "NoReplyDiagnosis.h"
 #include "StringTable.h"
+#include "Texts.h"
+#include "Windows1252.h"
 
 #include <QHostAddress>
 
@@ -130,6 +132,10 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
             }
             parsed.scan.broadcast = *value;
         } else if (name == QLatin1String("--password")) {
+            if (!isWindows1252Encodable(*value)) {
+                *error = loadString(Text::CommandLinePasswordOutsideCodePage);
+                return std::nullopt;
+            }
             parsed.scan.password = *value;
         } else if (name == QLatin1String("--timeout")) {
             bool ok = false;
@@ -155,7 +161,14 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
 {
     QString error;
     if (!arguments.isEmpty() && CommissionCommand::handles(arguments.first())) {
-        const std::optional<CommissionCommand::Arguments> commission = CommissionCommand::parse(arguments, &error);
+        std::optional<CommissionCommand::Arguments> commission = CommissionCommand::parse(arguments, &error);
+        // A gateway takes the password as code page 1252 bytes, every other
+        // character as '?': such a password would lock it for many others.
+        if (commission && commission->password.commandLine
+            && !isWindows1252Encodable(*commission->password.commandLine)) {
+            error = loadString(Text::CommandLinePasswordOutsideCodePage);
+            commission.reset();
+        }
         if (!commission) {
             *err += loadString(UsageErrorString).arg(error).toUtf8();
             return UsageError;

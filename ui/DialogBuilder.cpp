@@ -102,6 +102,8 @@ DialogBuilder::DialogBuilder(const DialogTemplate &dialogTemplate, QWidget *dial
         widget->setProperty(ControlIdProperty, entry.id);
         if (!entry.accessibleName.isEmpty())
             widget->setAccessibleName(entry.accessibleName);
+        if (!entry.accessibleDescription.isEmpty())
+            widget->setAccessibleDescription(entry.accessibleDescription);
         widget->setFocusPolicy(entry.tabStop ? Qt::StrongFocus : Qt::NoFocus);
         widget->setVisible(!entry.hidden);
         m_all.append(widget);

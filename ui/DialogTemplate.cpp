@@ -80,6 +80,7 @@ bool readControl(const QJsonObject &object, UiLanguage language, TemplateControl
     const QString languageKey = language == UiLanguage::German ? QStringLiteral("de") : QStringLiteral("en");
     control.caption = object.value(languageKey).toString();
     control.accessibleName = languageText(object.value(QLatin1String("accessibleName")), language);
+    control.accessibleDescription = languageText(object.value(QLatin1String("accessibleDescription")), language);
     control.alignment = readAlignment(object.value(QLatin1String("align")).toString());
     control.buddy = object.value(QLatin1String("buddy")).toInt(0);
     control.describes = object.value(QLatin1String("describes")).toInt(0);

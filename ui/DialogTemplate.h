@@ -21,6 +21,7 @@ struct TemplateControl
     QRect rect;               // dialog units
     QString caption;
     QString accessibleName;   // only where neither a caption nor a label names it
+    QString accessibleDescription; // what a control is whose name is its changing text
     Qt::Alignment alignment = Qt::AlignLeft;
     int buddy = 0;            // the control this label names
     int describes = 0;        // the control this hint explains

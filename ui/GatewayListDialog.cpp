@@ -18,6 +18,7 @@
 #include "Texts.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -274,8 +275,7 @@ void GatewayListDialog::OnRefreshList()
         const QString diagnosis = NoReplyDiagnosis::noGatewayText(
             SelectBroadcastDestinations(m_broadcastAddress, m_adapterBroadcastList), LocalAdapters(),
             NoReplyDiagnosis::installedFirewall());
-        m_statusLine->setText(diagnosis);
-        m_statusLine->setAccessibleDescription(diagnosis);
+        ShowStatusText(diagnosis);
     }
     focusList();
     if (m_gatewayList.count() > 0)
@@ -362,8 +362,16 @@ void GatewayListDialog::ShowStatusText(const QString &text)
 {
     if (!m_statusLine)
         return;
+    // The line has no fixed accessible name, so its name is the text and a
+    // screen reader reads what happened. The label reports a changed text as
+    // a name change itself; the same message again (the same refusal twice)
+    // is reported here, so that it is heard again too.
+    const bool repeated = !text.isEmpty() && m_statusLine->text() == text;
     m_statusLine->setText(text);
-    m_statusLine->setAccessibleDescription(text);
+    if (repeated) {
+        QAccessibleEvent nameChanged(m_statusLine, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
 }
 
 void GatewayListDialog::UpdatePasswordStatus()

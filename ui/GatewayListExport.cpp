@@ -47,10 +47,15 @@ bool GatewayListExport::writeTo(const QString &path, QString *error) const
         file.cancelWriting();
         return false;
     };
+    // A file the user may write in a folder where he may not create one (a
+    // shared, write-protected folder) is overwritten in place, as the
+    // Windows tool does; the safe replacement needs a new file beside it.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return failed();
     // The password is in clear text; the replaced file's wider permissions
-    // must not carry over to it.
+    // must not carry over to it, in either way of writing. Set before the
+    // first byte is written.
     if (m_protectionFlag != 0 && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return failed();
     const QByteArray bytes = content();

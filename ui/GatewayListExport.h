@@ -23,7 +23,9 @@ public:
     // Writes content() to `path`, replacing the file only once the whole text
     // is written; a file with the password line is readable by its owner
     // only. On failure the old file is untouched and `error` (if given) holds
-    // the system's reason.
+    // the system's reason. Where the folder takes no new file but the file
+    // itself is writable, the file is overwritten in place instead; a
+    // failure then may leave it cut short.
     bool writeTo(const QString &path, QString *error = nullptr) const;
 
     // The export as the user runs it: the save dialog, the write, and a

@@ -1,8 +1,13 @@
 #include "PasswordSettingsDialog.h"
 
+#include "StringTable.h"
+#include "Texts.h"
+#include "Windows1252.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QToolTip>
 
 namespace {
 
@@ -32,12 +37,37 @@ void PasswordSettingsDialog::OnOK()
     m_flag = box && box->isChecked() ? 1 : 0;
     // Taken whether or not the box is ticked, so a password typed with
     // protection off is kept as well.
-    if (const QLineEdit *field = edit(PasswordEdit))
+    QLineEdit *field = edit(PasswordEdit);
+    if (field) {
         m_password = field->text();
+        showRefusal(field, QString());
+    }
     if (m_flag == 1 && m_password.isEmpty()) {
         QApplication::beep();
         emit inputRefused();
         return;
     }
+    // The digest and the export know only the code page's characters and
+    // turn every other one into '?', so any two Cyrillic passwords of one
+    // length would unlock the same gateway.
+    if (!isWindows1252Encodable(m_password)) {
+        QApplication::beep();
+        if (field)
+            showRefusal(field, loadString(Text::PasswordOutsideCodePage));
+        emit inputRefused();
+        return;
+    }
     TemplateDialog::OnOK();
+}
+
+void PasswordSettingsDialog::showRefusal(QLineEdit *field, const QString &reason)
+{
+    // The beep is silent on many desktops: the reason stays at the edit, for
+    // the eye and for assistive tools, until the next OK.
+    field->setToolTip(reason);
+    field->setAccessibleDescription(reason);
+    if (reason.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), reason, field);
 }

@@ -2,6 +2,8 @@
 
 #include "TemplateDialog.h"
 
+class QLineEdit;
+
 // Shows and edits the protection flag and the configuration password. The
 // caller sets both before the dialog runs and reads them back after OK;
 // storing them is the caller's business.
@@ -20,7 +22,9 @@ public:
     // Ticks the box for any non-zero flag and shows the password in clear.
     bool OnInitDialog() override;
     // Takes the box and the password as typed; protection without a
-    // password is refused with a beep and the dialog stays open.
+    // password is refused with a beep and the dialog stays open, and so is
+    // a password with characters outside code page 1252, with the reason
+    // shown at the edit.
     void OnOK() override;
 
 signals:
@@ -28,6 +32,9 @@ signals:
     void inputRefused();
 
 private:
+    // Shows `reason` at the edit and keeps it there; empty clears it.
+    void showRefusal(QLineEdit *field, const QString &reason);
+
     int m_flag = 0;
     QString m_password;
 };

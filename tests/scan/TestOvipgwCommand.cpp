@@ -52,6 +52,16 @@ void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput_data()
     QTest::newRow("twice") << QStringList{u"scan"_s, u"--format=json"_s, u"--format=csv"_s}
                            << u"option --format is given twice"_s;
     QTest::newRow("stray word") << QStringList{u"scan"_s, u"now"_s} << u"unexpected argument \"now\""_s;
+    // Loopback only, should the password pass: nothing may leave the machine.
+    const QString codePage = u"--password may only contain Western European characters (code page 1252): "
+                             u"a gateway takes every other character as \"?\""_s;
+    QTest::newRow("Cyrillic scan password")
+        << QStringList{u"scan"_s, u"--broadcast=127.0.0.1"_s, u"--timeout=100"_s, u"--password"_s, u"пароль"_s}
+        << codePage;
+    QTest::newRow("Cyrillic set password")
+        << QStringList{u"set"_s, u"00-50-C2-4A-00-0A"_s, u"--broadcast=127.0.0.1"_s, u"--timeout=100"_s,
+                       u"--port"_s, u"10001"_s, u"--password=ЖЖЖЖЖЖ"_s}
+        << codePage;
 }
 
 void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput()

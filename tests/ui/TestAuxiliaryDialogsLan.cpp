@@ -144,32 +144,37 @@ private slots:
             QCOMPARE(list.cellText(row, GatewayList::IpAddressColumn), NewIp);
     }
 
-    void refusedInputSendsNothing_data()
+    void refusedOrCancelledResetSendsNothing_data()
     {
         QTest::addColumn<QString>("mac5");
         QTest::addColumn<QString>("address");
-        QTest::newRow("MAC field of three digits") << u"1FF"_s << NewIp;
-        QTest::newRow("address that is no address") << u"00"_s << u"198.18.0"_s;
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("MAC field of three digits") << u"1FF"_s << NewIp << false;
+        QTest::newRow("address that is no address") << u"00"_s << u"198.18.0"_s << false;
+        QTest::newRow("valid input, Escape") << u"00"_s << NewIp << true;
     }
-    void refusedInputSendsNothing()
+    void refusedOrCancelledResetSendsNothing()
     {
         QFETCH(QString, mac5);
         QFETCH(QString, address);
+        QFETCH(bool, cancel);
         const auto window = openWindow();
         QVERIFY(window);
         QString message;
         whenModal<ResetIpDialog>([&](ResetIpDialog *dialog) {
             fillReset(dialog, mac5, u"46"_s, address);
-            whenModal<QMessageBox>([&](QMessageBox *box) {
-                message = box->text();
-                box->button(QMessageBox::Ok)->click();
-            });
-            dialog->OnOK();
-            dialog->reject();
+            if (!cancel) {
+                whenModal<QMessageBox>([&](QMessageBox *box) {
+                    message = box->text();
+                    box->button(QMessageBox::Ok)->click();
+                });
+                dialog->OnOK();
+            }
+            QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QSignalSpy refreshed(window.get(), &GatewayListDialog::refreshFinished);
         window->OnResetIp();
-        QVERIFY(!message.isEmpty());
+        QCOMPARE(message.isEmpty(), cancel);
         QTest::qWait(300);
         QVERIFY(m_sim->receivedDatagrams().isEmpty());
         QCOMPARE(refreshed.count(), 0);

@@ -381,7 +381,8 @@ private slots:
         QVERIFY(m_network.log.isEmpty());
         QCOMPARE(text(*window, Control::IpAddressEdit),
                  Control(field) == Control::IpAddressEdit ? value : u"192.168.001.010"_s);
-        QVERIFY(window->isEnabled());
+        QVERIFY(!window->isBusy() && window->control(Control::RefreshButton)->isEnabled()
+                && window->control(Control::SetConfigurationButton)->isEnabled());
     }
 
     void modeCheckHonoursTheFirstEnOceanFirmware_data()
@@ -442,7 +443,8 @@ private slots:
         QCOMPARE(m_network.log.mid(0, 4), (QStringList{u"networkwrite 10.0.0.7"_s, u"acknowledged"_s, u"close"_s,
                                                        u"discover 255.255.255.255"_s}));
         QCOMPARE(m_network.log.count(u"acknowledged"_s), 1);
-        QVERIFY(window->isEnabled());
+        QVERIFY(!window->isBusy() && window->control(Control::RefreshButton)->isEnabled()
+                && window->control(Control::SetConfigurationButton)->isEnabled());
         // The fake network knows no gateway, so the refresh finds none.
         QCOMPARE(window->gatewayList().count(), 0);
         QCOMPARE(status(*window), StringTable::text(Text::GatewayNotFoundAgain));

@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -53,32 +54,35 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
-// A folder the test process cannot write to while the object lives. Root
-// writes anywhere whatever the permissions say, so as root the process takes
-// the identity of the unprivileged user for that time.
+// A folder the test process cannot write to while the object lives; the
+// process may still write `ownFile` in it, if given. Root writes anywhere
+// whatever the permissions say, so as root the process takes the identity of
+// the unprivileged user for that time.
 class UnwritableFolder
 {
 public:
-    explicit UnwritableFolder(const QString &path)
+    explicit UnwritableFolder(const QString &path, const QString &ownFile = QString())
         : m_path(path)
     {
         const passwd *nobody = getpwnam("nobody");
-        if (geteuid() == 0 && nobody) {
-            m_becameNobody = seteuid(nobody->pw_uid) == 0;
-        } else {
-            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
+        if (geteuid() != 0) {
+            m_locked = QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
+        } else if (nobody && (ownFile.isEmpty() || chown(QFile::encodeName(ownFile).constData(), nobody->pw_uid, gid_t(-1)) == 0)) {
+            m_becameNobody = m_locked = setegid(nobody->pw_gid) == 0 && seteuid(nobody->pw_uid) == 0;
         }
     }
+    bool isLocked() const { return m_locked; }
     ~UnwritableFolder()
     {
         if (m_becameNobody)
-            (void)!seteuid(0);
+            (void)!(seteuid(0) == 0 && setegid(0) == 0);
         QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
 private:
     QString m_path;
     bool m_becameNobody = false;
+    bool m_locked = false;
 };
 
 } // namespace
@@ -188,12 +192,16 @@ private slots:
         QTest::addColumn<QByteArray>("oldContent"); // empty: no file before
         QTest::addColumn<int>("flag");
         QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("protectedFolder"); // the folder takes no new file
         const int en = int(UiLanguage::English);
-        QTest::newRow("name without extension") << en << u"gateways"_s << QByteArray() << 0 << u"gateways.txt"_s;
+        QTest::newRow("name without extension")
+            << en << u"gateways"_s << QByteArray() << 0 << u"gateways.txt"_s << false;
         QTest::newRow("German, name with extension")
-            << int(UiLanguage::German) << u"gateways.csv"_s << QByteArray() << 0 << u"gateways.csv"_s;
+            << int(UiLanguage::German) << u"gateways.csv"_s << QByteArray() << 0 << u"gateways.csv"_s << false;
         QTest::newRow("existing file replaced, password line owner-only")
-            << en << u"old.txt"_s << QByteArray(4096, 'x') << 1 << u"old.txt"_s;
+            << en << u"old.txt"_s << QByteArray(4096, 'x') << 1 << u"old.txt"_s << false;
+        QTest::newRow("own file in a write-protected folder overwritten, owner-only")
+            << en << u"old.txt"_s << QByteArray(4096, 'x') << 1 << u"old.txt"_s << true;
     }
     void exportThroughTheSaveDialog()
     {
@@ -202,6 +210,7 @@ private slots:
         QFETCH(QByteArray, oldContent);
         QFETCH(int, flag);
         QFETCH(QString, file);
+        QFETCH(bool, protectedFolder);
         const QString path = m_folder->filePath(file);
         if (!oldContent.isEmpty()) {
             QFile old(path);
@@ -212,7 +221,11 @@ private slots:
         }
         StringTable::setCurrentLanguage(UiLanguage(language));
         const auto window = makeWindow(TwoRows, flag, u"pw"_s);
+        std::optional<UnwritableFolder> locked;
+        if (protectedFolder)
+            QVERIFY(locked.emplace(m_folder->path(), path).isLocked());
         const Outcome outcome = runExport(*window, m_folder->path(), typed);
+        locked.reset();
         QCOMPARE(outcome.dialogTitle, StringTable::text(150));
         QCOMPARE(outcome.filters, (QStringList{u"TXT Files (*.txt)"_s, u"All Files (*.*)"_s}));
         QCOMPARE(outcome.messageTitle, StringTable::text(150));
@@ -247,11 +260,13 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old content\r\n");
         old.close();
+        QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
         const auto window = makeWindow(TwoRows, 0, QString());
         Outcome outcome;
         {
             const UnwritableFolder locked(folder);
+            QVERIFY(locked.isLocked());
             outcome = runExport(*window, folder, u"list.txt"_s);
         }
         QCOMPARE(outcome.icon, QMessageBox::Warning);

@@ -150,7 +150,8 @@ private slots:
         QCOMPARE(requestsOf(log, u"000000e5"_s), rowsLastFirst);
         QCOMPARE(requestsOf(log, u"000000f8"_s), rowsLastFirst);
         QCOMPARE(requestsOf(log, u"000000e6"_s), rowsLastFirst);
-        QVERIFY(window->isEnabled());
+        QVERIFY(!window->isBusy() && window->control(Control::RefreshButton)->isEnabled()
+                && window->control(Control::SetConfigurationButton)->isEnabled());
         QVERIFY(window->control(Control::ExportButton)->isVisible());
         QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), QString());
     }

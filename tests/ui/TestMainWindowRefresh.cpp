@@ -268,7 +268,8 @@ private slots:
         // Afterwards: unlocked, status cleared (or why nothing answered), focus
         // on the list, export as rows exist.
         QVERIFY(window->isVisible());
-        QVERIFY(window->isEnabled() && window->control(Control::RefreshButton)->isEnabled() && window->control(Control::SetConfigurationButton)->isEnabled());
+        QVERIFY(!window->isBusy() && window->control(Control::RefreshButton)->isEnabled()
+                && window->control(Control::SetConfigurationButton)->isEnabled());
         QCOMPARE(iconOf(*window, Control::RefreshButton), 134);
         QCOMPARE(iconOf(*window, Control::SetConfigurationButton), 133);
         QSignalSpy clicked(qobject_cast<QAbstractButton *>(window->control(Control::PasswordButton)), &QAbstractButton::clicked);
@@ -313,7 +314,8 @@ private slots:
         QVERIFY(runFirstRefresh(*window) >= 1000);
         QCOMPARE(window->gatewayList().count(), 0);
         QCOMPARE(qobject_cast<QLabel *>(window->control(Control::StatusLine))->text(), message);
-        QVERIFY(window->isEnabled());
+        QVERIFY(!window->isBusy() && window->control(Control::RefreshButton)->isEnabled()
+                && window->control(Control::SetConfigurationButton)->isEnabled());
 
         // Once the port is free again, the next refresh clears the message.
         m_network.portHeld = false;

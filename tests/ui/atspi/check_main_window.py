@@ -2,7 +2,9 @@
 """Reads the main window through the AT-SPI accessibility tree, as a screen
 reader would, and checks that every visible editor field is found by the
 name of its label, that the buttons carry their captions and that the
-gateway list exposes its rows and cells.
+gateway list exposes its rows and cells. Then it works the window as an
+assistive tool does (a row selected, a port typed, "Set configuration"
+pressed) and checks that the status line is read by its text.
 
 Started by run-atspi-check.sh inside a virtual LAN, an X server and a D-Bus
 session; it starts the simulator and the program itself and ends both.
@@ -36,6 +38,7 @@ TEXTS = {
                     "Broadcast addr.", "Reset IP-Adr."],
         "list": "Gateways:",
         "headers": ["GW Type", "GW IP Address", "GW MAC Address"],
+        "refused port": "Invalid network port: it must lie between 0 and 65535!",
     },
     "de": {
         "title": "Orvano IP-Gateway Admin",
@@ -53,6 +56,7 @@ TEXTS = {
                     "Broadcast Adr.", "Reset IP-Adr."],
         "list": "Gateways:",
         "headers": ["GW Typ", "GW IP Adresse", "GW MAC Adresse"],
+        "refused port": "Ungültiger Netzwerk-Port: Er muss zwischen 0 und 65535 liegen!",
     },
 }
 
@@ -215,6 +219,28 @@ def check_window(language, texts):
                    for r in range(table_interface.nRows))
     check(cells == sorted((ip, name) for ip, _, _, name in GATEWAYS),
           "%s: list cells %r" % (language, cells))
+    check_refused_port(language, texts, window, table_interface, nodes)
+
+
+def check_refused_port(language, texts, window, table_interface, nodes):
+    """A port out of range is refused before anything is sent; the status line
+    must then be found by the refusal's text, not by a fixed name."""
+    field_labels = list(texts["fields"])  # the MAC address first, the network port sixth
+    mac, port = labelled_field(nodes, field_labels[0]), labelled_field(nodes, field_labels[5])
+    if mac is None or port is None:  # reported above
+        return
+    if not check(table_interface.addRowSelection(0), "%s: row 0 cannot be selected" % language):
+        return
+    # The selection loads the row into the editor, port included.
+    wait_for("the editor to show the row", lambda: mac.queryText().getText(0, -1) != "")
+    port.queryEditableText().setTextContents("70000")
+    button = next(n for n in nodes if role(n) == "push button" and n.name == texts["buttons"][1])
+    button.queryAction().doAction(0)
+    status = wait_for("the refusal in the status line", lambda: next(
+        (n for n in descendants(window) if n.name == texts["refused port"]), None), timeout=10)
+    check(status.description == "Status", "%s: status line described as %r" % (language, status.description))
+    named_status = [role(n) for n in descendants(window) if n.name == "Status"]
+    check(not named_status, "%s: nodes named just \"Status\": %r" % (language, named_status))
 
 
 def main():
