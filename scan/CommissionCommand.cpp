@@ -10,6 +10,7 @@
 #include "PasswordPrompt.h"
 #include "StringTable.h"
 #include "Telegrams.h"
+#include "Windows1252.h"
 #include "WriteJournal.h"
 #include "WritePlan.h"
 #include "WriteReport.h"
@@ -37,6 +38,7 @@ enum CommissionText : int {
     NeedsChangeString = 444,
     ResetNotSentString = 445,
     BadMacTailString = 446,
+    PasswordOutsideCodePageString = 457,
 };
 // Shared with the scan's command line.
 constexpr int UsageErrorString = 397;
@@ -547,7 +549,13 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
         return runHistory(a, out);
 
     QString error;
-    const std::optional<QString> password = resolvePassword(a.password, a.change.locked == true, &error, err);
+    std::optional<QString> password = resolvePassword(a.password, a.change.locked == true, &error, err);
+    // From the file, the environment or the terminal as from --password: a
+    // gateway takes the password as code page 1252 bytes.
+    if (password && !isWindows1252Encodable(*password)) {
+        error = loadString(PasswordOutsideCodePageString);
+        password.reset();
+    }
     if (!password) {
         *err += loadString(UsageErrorString).arg(error).toUtf8();
         return UsageError;
