@@ -91,6 +91,10 @@ enum Number : int {
     AddressAlreadyUsed = 331,
     CheckingAddress = 332,
 
+    // A scan that could not read every gateway completely.
+    FullyReadHeader = 408,
+    NotFullyReadNote = 409,
+
     // The maker's identity, the same in both languages.
     CompanyName = 146,
 

@@ -14,8 +14,13 @@ namespace {
 constexpr int TickMs = 10;
 constexpr int MinRetryMs = 50;
 constexpr int MaxRetryMs = 500;
-// Three reads of two attempts each after the last discovery reply.
-constexpr int RetryBudget = 7;
+// Discovery goes out at 0, 1/4, 1/2 and 3/4 of the timeout: a gateway is
+// missing only when all its answers are lost (at 5 % loss one in 160000).
+constexpr int DiscoverySends = 4;
+// Reads still open when discovery ends get up to two more retry intervals,
+// so a gateway that answered late survives a lost reply; a script waits for
+// the scan no more than this past the timeout.
+constexpr int MaxReadGraceMs = 400;
 
 Telegram::Code requestFor(int stage)
 {
@@ -36,6 +41,11 @@ GatewayScanner::GatewayScanner(const ScanSettings &settings, QObject *parent)
 int GatewayScanner::retryIntervalMs() const
 {
     return qBound(MinRetryMs, m_settings.timeoutMs / 4, MaxRetryMs);
+}
+
+int GatewayScanner::readGraceMs() const
+{
+    return qMin(MaxReadGraceMs, 2 * retryIntervalMs());
 }
 
 GatewayScanner::Outcome GatewayScanner::run()
@@ -68,6 +78,7 @@ GatewayScanner::Outcome GatewayScanner::run()
 
 void GatewayScanner::sendDiscovery()
 {
+    ++m_discoveriesSent;
     const QByteArray request = BuildRequest(Telegram::DiscoveryRequest);
     for (const QString &destination : m_settings.destinations)
         m_socket.writeDatagram(request, QHostAddress(InetAddr(destination)), Telegram::Port);
@@ -104,7 +115,8 @@ void GatewayScanner::discovered(const QNetworkDatagram &datagram, quint32 source
         return;
     const DiscoveryReply reply = *AcceptDiscoveryReply(datagram.data());
     // Answers to the repeated discovery, or through a second adapter on the
-    // same subnet, list no gateway twice; reads are matched by address.
+    // same subnet, list no gateway twice and start no second read: one
+    // request per gateway is in flight. Reads are matched by address.
     if (m_chainBySource.contains(source))
         return;
 
@@ -174,7 +186,6 @@ void GatewayScanner::advance(Chain &chain, const QByteArray &bytes, quint32 sour
     case Stage::Done:
         return;
     }
-    chain.attempts = 0;
     sendStage(chain);
 }
 
@@ -182,16 +193,16 @@ void GatewayScanner::sendStage(Chain &chain)
 {
     if (chain.stage == Stage::Done)
         return;
-    ++chain.attempts;
     chain.sentAt = m_clock.elapsed();
     const quint32 address = m_gateways[std::size_t(chain.row)].address;
     m_socket.writeDatagram(BuildRequest(requestFor(int(chain.stage))), QHostAddress(address),
                            Telegram::Port);
 }
 
-void GatewayScanner::finish(Chain &chain)
+void GatewayScanner::finish(Chain &chain, bool answered)
 {
     chain.stage = Stage::Done;
+    m_gateways[std::size_t(chain.row)].complete = answered;
     if (m_list.typeCode(chain.row) == 0)
         m_list.setRowStatus(chain.row, RowStatus::UnknownType);
 }
@@ -199,27 +210,20 @@ void GatewayScanner::finish(Chain &chain)
 void GatewayScanner::tick()
 {
     const qint64 now = m_clock.elapsed();
-    const int retry = retryIntervalMs();
-    if (!m_discoveryRepeated && now >= retry) {
-        m_discoveryRepeated = true;
+    const int timeout = m_settings.timeoutMs;
+    if (m_discoveriesSent < DiscoverySends && now >= qint64(timeout) * m_discoveriesSent / DiscoverySends)
         sendDiscovery();
-    }
+    const bool readsEnd = now >= timeout + readGraceMs();
+    const int retry = retryIntervalMs();
     for (Chain &chain : m_chains) {
-        if (chain.stage == Stage::Done || now - chain.sentAt < retry)
+        if (chain.stage == Stage::Done)
             continue;
-        if (chain.attempts < 2)
+        if (readsEnd)
+            finish(chain, false);
+        else if (now - chain.sentAt >= retry)
             sendStage(chain);
-        else
-            finish(chain);
     }
-    const bool hardLimit = now >= m_settings.timeoutMs + RetryBudget * retry;
-    if ((now >= m_settings.timeoutMs && allDone()) || hardLimit) {
-        for (Chain &chain : m_chains) {
-            if (chain.stage != Stage::Done)
-                finish(chain);
-        }
-        m_finished = true;
-    }
+    m_finished = readsEnd || (now >= timeout && allDone());
 }
 
 bool GatewayScanner::allDone() const

@@ -27,12 +27,16 @@ struct ScannedGateway
     quint32 address = 0;
     QString adapter;       // the adapter the replies came in through
     bool inSubnet = false; // the address lies in that adapter's subnet
+    bool complete = true;  // false: a reply asked for never came, another scan may read more
 };
 
 // Reads a whole network at once on one socket: discovery to every
-// destination, and as each gateway answers, its identity, network and setup
-// reads, replies matched by source address. A request without reply is sent
-// once more; a gateway whose chain stops keeps what it had, as in the window.
+// destination, repeated at each quarter of the timeout, and as each gateway
+// answers, its identity, network and setup reads, replies matched by source
+// address. One request per gateway is in flight; one without reply is sent
+// again after retryIntervalMs() until the chain completes or the reads' end,
+// readGraceMs() after the timeout. A gateway whose chain stops there keeps
+// what it had, as in the window, and is marked incomplete.
 // Rows are filled with the window's own texts (GatewayRowWriter).
 class GatewayScanner : public QObject
 {
@@ -44,8 +48,8 @@ public:
     explicit GatewayScanner(const ScanSettings &settings, QObject *parent = nullptr);
 
     // Runs the scan in a nested event loop; returns when every gateway that
-    // answered in time is read or given up. Bounded by the timeout and the
-    // retries.
+    // answered in time is read or given up, at the latest readGraceMs()
+    // after the timeout.
     Outcome run();
 
     const GatewayList &list() const { return m_list; }
@@ -53,8 +57,10 @@ public:
     const QList<LocalAdapter> &adapters() const { return m_adapters; }
     QString socketError() const { return m_socket.errorString(); }
 
-    // Interval after which an unanswered request is sent once more.
+    // Interval after which an unanswered request is sent again.
     int retryIntervalMs() const;
+    // How long after the timeout unfinished reads may still go on.
+    int readGraceMs() const;
 
 private:
     enum class Stage { Identity, Network, Setup, Done };
@@ -62,7 +68,6 @@ private:
     {
         int row = -1;
         Stage stage = Stage::Identity;
-        int attempts = 0;
         qint64 sentAt = 0;
     };
 
@@ -72,7 +77,7 @@ private:
     void discovered(const QNetworkDatagram &datagram, quint32 source);
     void advance(Chain &chain, const QByteArray &bytes, quint32 source);
     void sendStage(Chain &chain);
-    void finish(Chain &chain);
+    void finish(Chain &chain, bool answered = true);
     void tick();
     bool allDone() const;
     bool isGroupAddress(quint32 address) const;
@@ -85,6 +90,6 @@ private:
     QList<LocalAdapter> m_adapters;
     QUdpSocket m_socket;
     QElapsedTimer m_clock;
-    bool m_discoveryRepeated = false;
+    int m_discoveriesSent = 0;
     bool m_finished = false;
 };

@@ -215,7 +215,9 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
     }
     if (!rows.isEmpty() || scan.format != ScanReport::Format::Table)
         *out += ScanReport::render(scan.format, rows, diagnosis);
-    return rows.isEmpty() ? NoneFound : Found;
+    if (rows.isEmpty())
+        return NoneFound;
+    return ScanReport::allComplete(rows) ? Found : NotAllRead;
 }
 
 } // namespace OvipgwCommand

@@ -12,7 +12,9 @@
 // of main() so that tests run it in-process.
 namespace OvipgwCommand {
 
-enum ExitStatus { Found = 0, NoneFound = 1, UsageError = 2, PortTaken = 3 };
+// NotAllRead: rows were printed, but a gateway missed a reply until the end
+// of the scan; another scan may read it completely.
+enum ExitStatus { Found = 0, NoneFound = 1, UsageError = 2, PortTaken = 3, NotAllRead = 4 };
 
 struct ScanArguments
 {

@@ -1,11 +1,13 @@
 #include "ScanReport.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -33,11 +35,16 @@ QStringList headers()
     return texts;
 }
 
+QString yesNo(bool value)
+{
+    return loadString(value ? YesString : NoString);
+}
+
 QStringList lineOf(const ScanRow &row)
 {
     return QStringList(row.cells)
         << loadString(StatusNameBase + row.status) << row.adapter
-        << loadString(row.inSubnet ? YesString : NoString);
+        << yesNo(row.inSubnet);
 }
 
 QString csvField(const QString &text)
@@ -66,6 +73,7 @@ QList<ScanRow> rows(const GatewayList &list, const std::vector<ScannedGateway> &
         if (std::size_t(row) < gateways.size()) {
             line.adapter = gateways[std::size_t(row)].adapter;
             line.inSubnet = gateways[std::size_t(row)].inSubnet;
+            line.complete = gateways[std::size_t(row)].complete;
         }
         result.append(line);
     }
@@ -97,6 +105,14 @@ QString table(const QList<ScanRow> &rows)
             out += i + 1 < line.size() ? line[i].leftJustified(widths[i] + 2) : line[i];
         text += out.trimmed() + QLatin1Char('\n');
     }
+    QStringList incomplete;
+    for (const ScanRow &row : rows) {
+        if (!row.complete)
+            incomplete.append(row.cells.value(GatewayList::MacAddressColumn));
+    }
+    if (!incomplete.isEmpty())
+        text += QLatin1Char('\n') + loadString(Text::NotFullyReadNote).arg(incomplete.join(QStringLiteral(", ")))
+              + QLatin1Char('\n');
     return text;
 }
 
@@ -113,6 +129,7 @@ QByteArray json(const QList<ScanRow> &rows, const QString &diagnosis)
         object.insert(QStringLiteral("statusText"), loadString(StatusNameBase + row.status));
         object.insert(QStringLiteral("adapter"), row.adapter);
         object.insert(QStringLiteral("inSubnet"), row.inSubnet);
+        object.insert(QStringLiteral("complete"), row.complete);
         gateways.append(object);
     }
     QJsonObject root{{QStringLiteral("gateways"), gateways}};
@@ -134,10 +151,15 @@ QString delimited(const QList<ScanRow> &rows, QChar separator)
         }
         return out.join(separator) + QLatin1Char('\n');
     };
-    QString text = join(headers());
+    QString text = join(headers() << loadString(Text::FullyReadHeader));
     for (const ScanRow &row : rows)
-        text += join(lineOf(row));
+        text += join(lineOf(row) << yesNo(row.complete));
     return text;
+}
+
+bool allComplete(const QList<ScanRow> &rows)
+{
+    return std::all_of(rows.begin(), rows.end(), [](const ScanRow &row) { return row.complete; });
 }
 
 QByteArray render(Format format, const QList<ScanRow> &rows, const QString &diagnosis)

@@ -30,8 +30,12 @@ GatewaySimulator::GatewaySimulator(const SimulatorOptions &options,
     , m_fileRoot(fileRoot)
     , m_addresses(options.interfaceName)
 {
-    for (const GatewayConfig &config : gateways)
+    const quint32 seed = options.seed.value_or(std::random_device{}());
+    for (const GatewayConfig &config : gateways) {
         m_nodes.push_back(std::make_unique<Node>(config));
+        std::seed_seq sequence{seed, quint32(m_nodes.size())};
+        m_nodes.back()->lossRandom.seed(sequence);
+    }
     m_outboxTimer.setTimerType(Qt::PreciseTimer);
     m_outboxTimer.setInterval(OutboxIntervalMs);
     connect(&m_outboxTimer, &QTimer::timeout, this, &GatewaySimulator::drainOutbox);
@@ -201,7 +205,7 @@ void GatewaySimulator::queueReplies(size_t index, const QList<QByteArray> &datag
                                     const QHostAddress &to, quint16 port)
 {
     for (const QByteArray &datagram : datagrams) {
-        if (dropByLoss())
+        if (dropByLoss(index))
             continue;
         if (m_options.unpaced) {
             if (QUdpSocket *socket = m_nodes[index]->socket; socket && !m_stopping)
@@ -232,11 +236,11 @@ void GatewaySimulator::drainOutbox()
         m_outboxTimer.stop();
 }
 
-bool GatewaySimulator::dropByLoss()
+bool GatewaySimulator::dropByLoss(size_t index)
 {
     if (m_options.lossPercent <= 0)
         return false;
-    return std::uniform_int_distribution<int>(0, 99)(m_random) < m_options.lossPercent;
+    return std::uniform_int_distribution<int>(0, 99)(m_nodes[index]->lossRandom) < m_options.lossPercent;
 }
 
 QSet<quint32> GatewaySimulator::takenAddresses() const

@@ -28,6 +28,7 @@ struct SimulatorOptions
     QSet<quint32> reserved; // addresses of the tool's adapters: never a gateway's
     bool unpaced = false;   // send every reply at once, as real gateways do
     int lossPercent = 0;    // share of replies dropped on purpose, 0-100
+    std::optional<quint32> seed; // fixes which replies are dropped; none: new each start
 };
 
 // Runs the simulated gateways on UDP port 30718: one socket on the wildcard
@@ -68,6 +69,10 @@ private:
         bool active = false;
         bool moving = false;
         QUdpSocket *socket = nullptr;
+        // Each gateway draws its losses from a stream of its own, so which of
+        // its replies are dropped does not depend on the order in which the
+        // requests of many gateways arrive: a seeded run repeats.
+        std::mt19937 lossRandom;
     };
     struct Outgoing
     {
@@ -85,7 +90,7 @@ private:
     void queueReplies(size_t index, const QList<QByteArray> &datagrams, const QHostAddress &to,
                       quint16 port);
     void drainOutbox();
-    bool dropByLoss();
+    bool dropByLoss(size_t index);
     void moveGateway(size_t index, quint32 requested);
     void finishMove(size_t index, quint32 target, bool byDhcp);
     std::optional<size_t> activeGatewayAt(quint32 address) const;
@@ -101,6 +106,5 @@ private:
     QUdpSocket *m_broadcastSocket = nullptr;
     QQueue<Outgoing> m_outbox;
     QTimer m_outboxTimer;
-    std::mt19937 m_random{std::random_device{}()};
     bool m_stopping = false;
 };

@@ -14,7 +14,7 @@ QString usage()
 {
     return QStringLiteral(
         "usage: gatewaysim --config FILE.json [--log FILE.jsonl] [--interface IFNAME] [--save]\n"
-        "                  [--unpaced] [--loss PERCENT]\n"
+        "                  [--unpaced] [--loss PERCENT [--seed N]]\n"
         "Simulates the gateways of FILE.json on UDP port 30718 inside the gateway namespace\n"
         "of the virtual LAN (scripts/vlan.sh). Prints \"ready\" once every socket is bound;\n"
         "SIGTERM or SIGINT ends it and removes the addresses it added.\n"
@@ -23,7 +23,8 @@ QString usage()
         "  --interface IF    interface for the gateway addresses (default $GWLAN_GATEWAY_IF)\n"
         "  --save            write the gateways' state back to FILE after every change\n"
         "  --unpaced         send every reply at once instead of 16 per millisecond\n"
-        "  --loss PERCENT    drop this share (0-100) of the replies at random\n");
+        "  --loss PERCENT    drop this share (0-100) of the replies at random\n"
+        "  --seed N          the same N drops the same replies in every run (0-4294967295)\n");
 }
 
 std::optional<SimulatorOptions> parse(const QStringList &arguments,
@@ -42,8 +43,9 @@ std::optional<SimulatorOptions> parse(const QStringList &arguments,
     const QCommandLineOption unpaced(QStringLiteral("unpaced"));
     const QCommandLineOption loss(QStringLiteral("loss"), QStringLiteral("reply loss"),
                                   QStringLiteral("PERCENT"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("loss pattern"), QStringLiteral("N"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({config, log, interface, save, unpaced, loss, help});
+    parser.addOptions({config, log, interface, save, unpaced, loss, seed, help});
 
     if (helpRequested)
         *helpRequested = false;
@@ -73,6 +75,14 @@ std::optional<SimulatorOptions> parse(const QStringList &arguments,
         options.lossPercent = parser.value(loss).toInt(&ok);
         if (!ok || options.lossPercent < 0 || options.lossPercent > 100) {
             *error = QStringLiteral("--loss takes a whole percentage from 0 to 100");
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        options.seed = parser.value(seed).toUInt(&ok, 10);
+        if (!ok) {
+            *error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
             return std::nullopt;
         }
     }

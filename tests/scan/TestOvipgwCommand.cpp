@@ -111,7 +111,7 @@ void TestOvipgwCommand::jsonRowCarriesTheWindowTextsAndStatus()
                            u"remoteIp"_s, u"ipMask"_s,      u"firmware"_s,  u"subnetGateway"_s,
                            u"baudRate"_s, u"dataBits"_s,    u"stopBits"_s,  u"parity"_s,
                            u"flowControl"_s, u"typeCode"_s, u"status"_s,    u"statusText"_s,
-                           u"adapter"_s,  u"inSubnet"_s};
+                           u"adapter"_s,  u"inSubnet"_s,  u"complete"_s};
     QCOMPARE(QStringList(object.keys()).size(), keys.size());
     for (const QString &key : keys)
         QVERIFY2(object.contains(key), qPrintable(key));
@@ -134,17 +134,26 @@ void TestOvipgwCommand::csvQuotesAndTsvKeepsColumns()
     GatewayList list;
     const int row = list.appendRow();
     list.setCellText(row, GatewayList::SubnetGatewayColumn, u"Host-Bits: 8 / GW: \"x\", y"_s);
-    const QList<ScanRow> rows = ScanReport::rows(list, {});
+    list.setCellText(list.appendRow(), GatewayList::MacAddressColumn, u"00-50-C2-4A-01-0B"_s);
+    QList<ScanRow> rows = ScanReport::rows(list, {});
+    rows[1].complete = false;
 
     const QStringList csv = ScanReport::delimited(rows, u',').split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(csv.size(), 2);
+    QCOMPARE(csv.size(), 3);
     QVERIFY(csv.first().startsWith(u"GW Type,GW IP Address,"_s));
-    QVERIFY2(csv.last().contains(u",\"Host-Bits: 8 / GW: \"\"x\"\", y\","_s), qPrintable(csv.last()));
+    QVERIFY2(csv[1].contains(u",\"Host-Bits: 8 / GW: \"\"x\"\", y\","_s), qPrintable(csv[1]));
 
+    // "Fully read" comes after the columns scripts already know.
     const QStringList tsv = ScanReport::delimited(rows, u'\t').split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(tsv.size(), 2);
-    QCOMPARE(tsv.first().split(u'\t').size(), GatewayList::ColumnCount + 3);
-    QCOMPARE(tsv.last().split(u'\t').size(), GatewayList::ColumnCount + 3);
+    QCOMPARE(tsv.size(), 3);
+    for (const QString &line : tsv)
+        QCOMPARE(line.split(u'\t').size(), GatewayList::ColumnCount + 4);
+    QCOMPARE(tsv[0].split(u'\t').last(), u"Fully read"_s);
+    QCOMPARE(tsv[1].split(u'\t').last(), u"yes"_s);
+    QCOMPARE(tsv[2].split(u'\t').last(), u"no"_s);
+    QVERIFY(ScanReport::table(rows).endsWith(
+        u"\n\nNot fully read, a reply did not come in time (another scan may read them): 00-50-C2-4A-01-0B\n"_s));
+    QVERIFY(!ScanReport::table(rows.mid(0, 1)).contains(u"Not fully read"_s));
 }
 
 void TestOvipgwCommand::diagnosisTexts_data()

@@ -220,6 +220,7 @@ void TestSimConfig::commandLine_data()
     QTest::newRow("unknown option") << QStringList{c, QStringLiteral("g.json"), QStringLiteral("--fast")} << "gwlan0" << "" << false;
     QTest::newRow("loss above 100 %") << QStringList{c, QStringLiteral("g.json"), QStringLiteral("--loss"), QStringLiteral("101")} << "gwlan0" << "" << false;
     QTest::newRow("loss not a number") << QStringList{c, QStringLiteral("g.json"), QStringLiteral("--loss"), QStringLiteral("5%")} << "gwlan0" << "" << false;
+    QTest::newRow("seed not a number") << QStringList{c, QStringLiteral("g.json"), QStringLiteral("--loss"), QStringLiteral("5"), QStringLiteral("--seed"), QStringLiteral("seven")} << "gwlan0" << "" << false;
 }
 
 void TestSimConfig::commandLine()
