@@ -7,14 +7,9 @@
 #include "GatewayListDialog.h"
 #include "StringTable.h"
 #include "Texts.h"
-#include "GatewayConfiguration.h"
-#include "NeighbourProbe.h"
-#include "WriteJournal.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QJsonObject>
-#include <QUuid>
 
 #include <algorithm>
 #include <vector>
@@ -244,92 +239,6 @@ int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool ad
     return Text::None;
 }
 
-bool ConfigurationWrite::addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue)
-{
-    const EditorContents typed = m_editor.contents();
-    const QString press = QStringList{mac, ipText, typed.subnetMaskText, typed.defaultGatewayText,
-                                      QString::number(typed.modeIndex), typed.portText, typed.remoteAddressText,
-                                      typed.allowedMaskText}
-                              .join(QLatin1Char('|'));
-    if (press == m_writeAnyway)
-        return false;
-    // A DHCP gateway made fixed at the address it has holds that address itself.
-    const int own = m_editor.firstRowOf(mac);
-    if (own >= 0 && ParseDottedAddress(m_window.gatewayList().cellText(own, GatewayList::IpAddressColumn)) == addressValue)
-        return false;
-
-    QString holder;
-    const GatewayList &list = m_window.gatewayList();
-    for (int row = 0; row < list.count() && holder.isEmpty(); ++row) {
-        const QString rowMac = list.cellText(row, GatewayList::MacAddressColumn);
-        if (ConfigurationEditor::NormalizeMac(rowMac) != mac
-            && ParseDottedAddress(list.cellText(row, GatewayList::IpAddressColumn)) == addressValue)
-            holder = rowMac;
-    }
-    if (holder.isEmpty()) {
-        // Asking the link takes up to a few seconds; the window keeps painting.
-        m_window.EnableCommands(false);
-        m_window.ShowStatus(Text::CheckingAddress);
-        NeighbourProbe probe({addressValue});
-        while (!probe.poll())
-            m_window.WaitForReplies(NeighbourProbe::PollIntervalMs);
-        m_window.ShowStatus(Text::None);
-        m_window.EnableCommands(true);
-        holder = probe.holders().value(addressValue);
-        if (ConfigurationEditor::NormalizeMac(holder) == mac)
-            holder.clear();
-    }
-    if (holder.isEmpty())
-        return false;
-    m_writeAnyway = press;
-    m_window.ShowStatusText(loadString(Text::AddressAlreadyUsed).arg(DottedAddressText(addressValue), holder));
-    return true;
-}
-
-bool ConfigurationWrite::recordSnapshot(const QString &mac, const QString &ipText)
-{
-    m_journalId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QJsonObject send{{QStringLiteral("ip"), ipText},
-                     {QStringLiteral("mask"), m_request.subnetMaskText},
-                     {QStringLiteral("gateway"), m_request.defaultGatewayText}};
-    if (m_request.oemType)
-        send.insert(QStringLiteral("typeCode"), QStringLiteral("0x%1").arg(*m_request.oemType, 8, 16, QLatin1Char('0')));
-    if (m_request.setupWrite) {
-        const EditorContents typed = m_editor.contents();
-        send.insert(QStringLiteral("mode"), typed.modeIndex);
-        send.insert(QStringLiteral("port"), typed.portText);
-        send.insert(QStringLiteral("remoteIp"), typed.remoteAddressText);
-        send.insert(QStringLiteral("remoteMask"), typed.allowedMaskText);
-        send.insert(QStringLiteral("locked"), m_window.passwordProtection());
-    }
-    QJsonObject entry{{QStringLiteral("event"), QStringLiteral("write")},
-                      {QStringLiteral("id"), m_journalId},
-                      {QStringLiteral("command"), QStringLiteral("window")},
-                      {QStringLiteral("mac"), MacAddressText(MacAddressFromText(mac))},
-                      {QStringLiteral("send"), send}};
-    const int row = m_editor.firstRowOf(mac);
-    if (row >= 0)
-        entry.insert(QStringLiteral("read"), GatewayConfiguration::fromRow(m_window.gatewayList(), row).toJson());
-
-    WriteJournal journal;
-    QString reason;
-    if (journal.append(entry, &reason))
-        return true;
-    m_window.ShowStatusText(loadString(Text::JournalNotWritable).arg(journal.path(), reason));
-    return false;
-}
-
-void ConfigurationWrite::recordOutcome(const QString &mac, const QString &outcome, int status)
-{
-    QString ignored;
-    WriteJournal().append(QJsonObject{{QStringLiteral("event"), QStringLiteral("outcome")},
-                                      {QStringLiteral("id"), m_journalId},
-                                      {QStringLiteral("mac"), MacAddressText(MacAddressFromText(mac))},
-                                      {QStringLiteral("outcome"), outcome},
-                                      {QStringLiteral("status"), status}},
-                          &ignored);
-}
-
 bool ConfigurationWrite::modeAllowed(const QString &mac, quint32 typeCode) const
 {
     const quint32 bit = modeBit(m_controls.currentIndex(Control::ModeCombo));
@@ -489,98 +398,4 @@ bool ConfigurationWrite::RereadGatewayRow(int row, const QString &ipText)
     m_controls.setText(Control::PortEdit, list.cellText(row, GatewayList::PortColumn));
     m_controls.setText(Control::RemoteAddressEdit, list.cellText(row, GatewayList::RemoteIpColumn));
     return true;
-}
-
-// ---- what the gateway reports after the write ------------------------------
-
-int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
-{
-    const int row = m_editor.firstRowOf(mac);
-    if (row < 0)
-        return m_window.portTakenInLastRefresh() ? Text::PortInUse : Text::GatewayNotFoundAgain;
-
-    const GatewayList &list = m_window.gatewayList();
-    const QString shown = list.cellText(row, GatewayList::IpAddressColumn);
-    const bool shownDhcp = shown.contains(Dhcp);
-    // Whether an address came from DHCP arrives with the network reply; a
-    // gateway that gave none (an unidentified one) cannot tell.
-    const bool dhcpUnknown = list.cellText(row, GatewayList::SubnetGatewayColumn).isEmpty();
-    const bool addressTaken = m_written.address
-        ? (m_written.toDhcp ? shownDhcp || dhcpUnknown
-                            : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
-        : ParseDottedAddress(shown) == ParseDottedAddress(ipText);
-    if (!addressTaken)
-        return Text::GatewayReportsOtherAddress;
-    for (const int result : {identityOutcome(row), setupOutcome(row), subnetOutcome(row)}) {
-        if (result != Text::None)
-            return result;
-    }
-    return Text::GatewayReportsNewConfiguration;
-}
-
-int ConfigurationWrite::identityOutcome(int row) const
-{
-    if (!m_written.identity || !m_request.oemType)
-        return Text::None;
-    return m_window.gatewayList().typeCode(row) == *m_request.oemType ? Text::None : Text::GatewayReportsOtherType;
-}
-
-int ConfigurationWrite::setupOutcome(int row) const
-{
-    if (!m_written.setup)
-        return Text::None;
-    const SetupRecord &record = *m_written.setup;
-    const GatewayList &list = m_window.gatewayList();
-    const auto shows = [&](int column, const QString &expected) { return list.cellText(row, column) == expected; };
-    // The texts the list shows for a record, as the setup reply fills them.
-    // Fields the editor did not show were not the user's to set, and a
-    // gateway may keep its own values there.
-    const int mode = qMin(int(record.mode), ModeCount - 1);
-    if (!shows(GatewayList::ModeColumn, loadString(StringBase::ModeName + mode)))
-        return Text::GatewayReportsOtherMode;
-    if (!shows(GatewayList::PortColumn, QString::number(record.port)))
-        return Text::GatewayReportsOtherPort;
-    if (!shows(GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress)))
-        return Text::GatewayReportsOtherRemoteAddress;
-    if (m_request.allowedMaskShown && !shows(GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask)))
-        return Text::GatewayReportsOtherAllowedMask;
-    if (m_request.serialShown
-        && (!shows(GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)))
-            || !shows(GatewayList::DataBitsColumn, QString::number(record.dataBits))
-            || !shows(GatewayList::StopBitsColumn, QString::number(record.stopBits))
-            || !shows(GatewayList::ParityColumn, QString::number(record.parity))
-            || !shows(GatewayList::FlowControlColumn, QString::number(record.flowControl))))
-        return Text::GatewayReportsOtherSerialSettings;
-    return Text::None;
-}
-
-int ConfigurationWrite::subnetOutcome(int row) const
-{
-    // What the gateway should report now: what the user typed, otherwise
-    // what the run sent on its own (the switch to DHCP empties the fields).
-    QString mask = m_written.subnetMaskText;
-    QString gateway = m_written.defaultGatewayText;
-    if (m_request.subnetTyped) {
-        mask = m_request.subnetMaskText;
-        gateway = m_request.defaultGatewayText;
-    } else if (!m_written.network) {
-        return Text::None;
-    }
-    const bool sent = m_written.network && m_written.subnetMaskText == mask && m_written.defaultGatewayText == gateway;
-
-    const GatewayList &list = m_window.gatewayList();
-    const QString column = list.cellText(row, GatewayList::SubnetGatewayColumn);
-    if (column.isEmpty())
-        return sent ? Text::SubnetNotReported : Text::SubnetNotWritten;
-    const SubnetColumn reported = ParseSubnetColumn(column);
-    // A gateway on DHCP shows no host bits of its own.
-    const bool dhcp = list.cellText(row, GatewayList::IpAddressColumn).contains(Dhcp);
-    const bool maskReported =
-        dhcp || HostBitsFromMask(ParseDottedAddress(reported.maskText)) == HostBitsFromMask(ParseDottedAddress(mask));
-    const bool gatewayReported = ParseDottedAddress(reported.gatewayText) == ParseDottedAddress(gateway);
-    if (maskReported && gatewayReported)
-        return Text::None;
-    if (!sent)
-        return Text::SubnetNotWritten;
-    return maskReported ? Text::GatewayReportsOtherDefaultGateway : Text::GatewayReportsOtherSubnetMask;
 }
