@@ -144,11 +144,19 @@ QString modeKey(int mode)
 
 GatewayConfiguration GatewayConfiguration::fromRow(const GatewayList &list, int row)
 {
+    QStringList cells;
+    for (int column = 0; column < GatewayList::ColumnCount; ++column)
+        cells.append(list.cellText(row, column));
+    return fromCells(cells, list.typeCode(row), list.rowStatus(row));
+}
+
+GatewayConfiguration GatewayConfiguration::fromCells(const QStringList &cells, quint32 typeCode, int status)
+{
     GatewayConfiguration c;
-    const auto cell = [&](int column) { return list.cellText(row, column); };
+    const auto cell = [&](int column) { return cells.value(column); };
     c.mac = cell(GatewayList::MacAddressColumn);
-    c.typeCode = list.typeCode(row);
-    c.status = list.rowStatus(row);
+    c.typeCode = typeCode;
+    c.status = status;
     c.dhcp = cell(GatewayList::IpAddressColumn).contains(QStringLiteral("DHCP"));
     c.address = ParseDottedAddress(cell(GatewayList::IpAddressColumn));
 

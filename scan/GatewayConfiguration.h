@@ -41,6 +41,8 @@ struct GatewayConfiguration
     int flowControl = 0;
 
     static GatewayConfiguration fromRow(const GatewayList &list, int row);
+    // The same from a row's fourteen column texts.
+    static GatewayConfiguration fromCells(const QStringList &cells, quint32 typeCode, int status);
 
     // Stable keys, typed values (numbers, true/false, dotted addresses).
     QJsonObject toJson() const;

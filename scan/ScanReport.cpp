@@ -1,5 +1,6 @@
 #include "ScanReport.h"
 
+#include "GatewayConfiguration.h"
 #include "StringTable.h"
 #include "Texts.h"
 
@@ -130,6 +131,9 @@ QByteArray json(const QList<ScanRow> &rows, const QString &diagnosis)
         object.insert(QStringLiteral("adapter"), row.adapter);
         object.insert(QStringLiteral("inSubnet"), row.inSubnet);
         object.insert(QStringLiteral("complete"), row.complete);
+        // The same values typed, for scripts: numbers, true/false, mode keys.
+        object.insert(QStringLiteral("configuration"),
+                      GatewayConfiguration::fromCells(row.cells, row.typeCode, row.status).toJson());
         gateways.append(object);
     }
     QJsonObject root{{QStringLiteral("gateways"), gateways}};

@@ -111,7 +111,7 @@ void TestOvipgwCommand::jsonRowCarriesTheWindowTextsAndStatus()
                            u"remoteIp"_s, u"ipMask"_s,      u"firmware"_s,  u"subnetGateway"_s,
                            u"baudRate"_s, u"dataBits"_s,    u"stopBits"_s,  u"parity"_s,
                            u"flowControl"_s, u"typeCode"_s, u"status"_s,    u"statusText"_s,
-                           u"adapter"_s,  u"inSubnet"_s,  u"complete"_s};
+                           u"adapter"_s,  u"inSubnet"_s,  u"complete"_s, u"configuration"_s};
     QCOMPARE(QStringList(object.keys()).size(), keys.size());
     for (const QString &key : keys)
         QVERIFY2(object.contains(key), qPrintable(key));
@@ -120,6 +120,11 @@ void TestOvipgwCommand::jsonRowCarriesTheWindowTextsAndStatus()
     QCOMPARE(object.value(u"status"_s).toString(), u"passwordOk"_s);
     QCOMPARE(object.value(u"statusText"_s).toString(), u"GW with password"_s);
     QCOMPARE(object.value(u"inSubnet"_s).toBool(), true);
+    // The typed form beside the texts: DHCP apart from the address, the mode by its key.
+    const QJsonObject typed = object.value(u"configuration"_s).toObject();
+    QCOMPARE(typed.value(u"dhcp"_s).toBool(), true);
+    QCOMPARE(typed.value(u"ip"_s).toString(), u"198.18.0.12"_s);
+    QCOMPARE(typed.value(u"locked"_s).toBool(), true);
 
     // Keys stay English in German; the texts follow the language.
     StringTable::setCurrentLanguage(UiLanguage::German);
