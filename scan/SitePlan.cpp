@@ -14,6 +14,7 @@ constexpr int PlanLineString = 448;      // "line %1: %2"
 constexpr int NoMacColumnString = 449;
 constexpr int UnknownColumnString = 450;
 constexpr int DuplicateMacString = 451;
+constexpr int PlanTooLargeString = 461;
 constexpr int BadMacString = 437;
 constexpr int BadValueString = 438;
 
@@ -127,7 +128,7 @@ std::optional<QList<PlannedGateway>> read(const QString &path, QString *error)
         return std::nullopt;
     }
     if (file.size() > MaxPlanBytes) {
-        *error = QStringLiteral("%1: > 1 MiB").arg(path);
+        *error = loadString(PlanTooLargeString).arg(path);
         return std::nullopt;
     }
     return parse(QString::fromUtf8(file.readAll()), error);

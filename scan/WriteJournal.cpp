@@ -1,5 +1,7 @@
 #include "WriteJournal.h"
 
+#include "StringTable.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,9 @@
 namespace {
 
 constexpr int LockTimeoutMs = 10000;
+constexpr int CannotCreateFolderString = 458;
+constexpr int NotARegularFileString = 459;
+constexpr int LockedByAnotherString = 460;
 // A journal is small; a file far beyond this is not ours to read.
 constexpr qint64 MaxJournalBytes = 64 * 1024 * 1024;
 
@@ -40,19 +45,19 @@ bool WriteJournal::append(QJsonObject entry, QString *error)
     QDir folder = info.dir();
     if (!folder.exists()) {
         if (!QDir().mkpath(folder.path())) {
-            *error = QStringLiteral("cannot create folder %1").arg(folder.path());
+            *error = loadString(CannotCreateFolderString).arg(folder.path());
             return false;
         }
         QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     if (info.exists() && !info.isFile()) {
-        *error = QStringLiteral("not a regular file");
+        *error = loadString(NotARegularFileString);
         return false;
     }
 
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(LockTimeoutMs)) {
-        *error = QStringLiteral("locked by another program");
+        *error = loadString(LockedByAnotherString);
         return false;
     }
     entry.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
