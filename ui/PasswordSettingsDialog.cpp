@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QToolTip>
+#include <QMessageBox>
 
 namespace {
 
@@ -62,12 +62,14 @@ void PasswordSettingsDialog::OnOK()
 
 void PasswordSettingsDialog::showRefusal(QLineEdit *field, const QString &reason)
 {
-    // The beep is silent on many desktops: the reason stays at the edit, for
-    // the eye and for assistive tools, until the next OK.
+    // The beep is silent on many desktops, and a tip would vanish with the
+    // release of the key or button that pressed OK: the reason is said in a
+    // message, and stays at the edit for the eye and for assistive tools
+    // until the next OK.
     field->setToolTip(reason);
     field->setAccessibleDescription(reason);
     if (reason.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), reason, field);
+        return;
+    QMessageBox box(QMessageBox::Warning, windowTitle(), reason, QMessageBox::Ok, this);
+    box.exec();
 }

@@ -163,10 +163,16 @@ private slots:
         bool stayedOpen = false;
         int refusals = 0;
         QString shown;
+        QString said;
         whenModal<PasswordSettingsDialog>([&](PasswordSettingsDialog *dialog) {
             QSignalSpy refused(dialog, &PasswordSettingsDialog::inputRefused);
             qobject_cast<QCheckBox *>(dialog->control(1014))->setChecked(true);
             editOf(dialog, 1015)->setText(typed);
+            if (reason)
+                whenModal<QMessageBox>([&](QMessageBox *box) {
+                    said = box->text();
+                    box->accept();
+                });
             QTest::keyClick(dialog, Qt::Key_Return);
             refusals = int(refused.count());
             stayedOpen = dialog->isVisible() && QApplication::activeModalWidget() == dialog;
@@ -181,6 +187,7 @@ private slots:
         QCOMPARE(refusals, 1);
         QVERIFY(stayedOpen);
         QCOMPARE(shown, reason ? StringTable::text(reason) : QString());
+        QCOMPARE(said, shown);
         QCOMPARE(window->protectionFlag(), 1);
         QCOMPARE(m_settings->password(), u"x"_s);
     }
