@@ -3,7 +3,6 @@
 #include "BatchWriter.h"
 #include "GatewayScanner.h"
 #include "NeighbourProbe.h"
-#include "NoReplyDiagnosis.h"
 #include "SitePlan.h"
 #include "StringTable.h"
 #include "Telegrams.h"
@@ -18,7 +17,6 @@
 namespace {
 
 constexpr int UsageErrorString = 397;
-constexpr int SocketFailedString = 407;
 constexpr int JournalFailedString = 430;
 constexpr int NothingToWriteString = 431;
 constexpr int MissingString = 452;
@@ -84,19 +82,7 @@ private:
 std::unique_ptr<GatewayScanner> ApplyRun::scan(int *status)
 {
     auto scanner = std::make_unique<GatewayScanner>(m_settings);
-    switch (scanner->run()) {
-    case GatewayScanner::Outcome::PortTaken:
-        *m_err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
-        *status = CommissionCommand::PortTaken;
-        return nullptr;
-    case GatewayScanner::Outcome::SocketFailed:
-        *m_err += loadString(SocketFailedString).arg(scanner->socketError()).toUtf8() + '\n';
-        *status = CommissionCommand::NotFound;
-        return nullptr;
-    case GatewayScanner::Outcome::Finished:
-        break;
-    }
-    return scanner;
+    return CommissionCommand::runScan(*scanner, m_err, status) ? std::move(scanner) : nullptr;
 }
 
 void ApplyRun::planAll(const GatewayList &list)

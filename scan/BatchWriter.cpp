@@ -14,11 +14,6 @@ constexpr int WriteWaitMs = 8000;
 constexpr int CompletionTailMs = 200;
 constexpr int MaxDatagramsPerNotification = 64;
 
-QString maskTextOf(int hostBits)
-{
-    return hostBits == 0 ? QString() : DottedAddressText(MaskFromHostBits(hostBits));
-}
-
 } // namespace
 
 BatchWriter::BatchWriter(const QStringList &broadcastDestinations, const QString &password, QObject *parent)
@@ -155,7 +150,7 @@ void BatchWriter::receive()
         }
         if (!AcceptNetworkReply(bytes))
             continue;
-        const QByteArray write = BuildNetworkWrite(bytes, maskTextOf(job->target.hostBits),
+        const QByteArray write = BuildNetworkWrite(bytes, NetworkMaskText(job->target.hostBits),
                                                    job->target.defaultGateway == 0
                                                        ? QString()
                                                        : DottedAddressText(job->target.defaultGateway));

@@ -52,12 +52,14 @@ constexpr int MinTimeoutMs = 100;
 constexpr int MaxTimeoutMs = 60000;
 constexpr qint64 MaxPasswordFileBytes = 4096;
 
-const QStringList SetOptions{
-    QStringLiteral("--ip"),        QStringLiteral("--mask"),      QStringLiteral("--gateway"),
-    QStringLiteral("--mode"),      QStringLiteral("--port"),      QStringLiteral("--remote-ip"),
-    QStringLiteral("--remote-mask"), QStringLiteral("--baud"),    QStringLiteral("--data-bits"),
-    QStringLiteral("--stop-bits"), QStringLiteral("--parity"),    QStringLiteral("--flow"),
-    QStringLiteral("--oem")};
+QStringList setOptions()
+{
+    QStringList options;
+    for (const QString &name : ChangeOptionNames())
+        options.append(QStringLiteral("--") + name);
+    return options;
+}
+const QStringList SetOptions = setOptions();
 const QStringList CommonOptions{QStringLiteral("--broadcast"), QStringLiteral("--timeout"),
                                 QStringLiteral("--format"), QStringLiteral("--password"),
                                 QStringLiteral("--password-file")};
@@ -152,19 +154,7 @@ private:
 
 bool SetRun::scan(GatewayScanner &scanner, WriteReport *report)
 {
-    switch (scanner.run()) {
-    case GatewayScanner::Outcome::PortTaken:
-        *m_err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
-        report->status = CommissionCommand::PortTaken;
-        return false;
-    case GatewayScanner::Outcome::SocketFailed:
-        *m_err += loadString(SocketFailedString).arg(scanner.socketError()).toUtf8() + '\n';
-        report->status = CommissionCommand::NotFound;
-        return false;
-    case GatewayScanner::Outcome::Finished:
-        break;
-    }
-    return true;
+    return CommissionCommand::runScan(scanner, m_err, &report->status);
 }
 
 bool SetRun::journal(const QJsonObject &entry, WriteReport *report)
@@ -384,6 +374,23 @@ int runHistory(const CommissionCommand::Arguments &a, QByteArray *out)
 } // namespace
 
 namespace CommissionCommand {
+
+bool runScan(GatewayScanner &scanner, QByteArray *err, int *status)
+{
+    switch (scanner.run()) {
+    case GatewayScanner::Outcome::PortTaken:
+        *err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
+        *status = PortTaken;
+        return false;
+    case GatewayScanner::Outcome::SocketFailed:
+        *err += loadString(SocketFailedString).arg(scanner.socketError()).toUtf8() + '\n';
+        *status = NotFound;
+        return false;
+    case GatewayScanner::Outcome::Finished:
+        break;
+    }
+    return true;
+}
 
 ScanSettings scanSettings(const Arguments &arguments, const QString &password)
 {

@@ -55,6 +55,10 @@ struct Arguments
 // How `ovipgw` reads the gateways for a write: the scan's settings.
 ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 
+// Runs `scanner`; when it cannot read (port taken, no socket) says why on
+// `err`, sets `status` and returns false.
+bool runScan(GatewayScanner &scanner, QByteArray *err, int *status);
+
 // True for the commands this namespace runs.
 bool handles(const QString &command);
 

@@ -135,6 +135,22 @@ bool ConfigurationChange::take(const QString &name, const QString &value)
                        [type](const DeviceType &entry) { return entry.typeCode == type; });
 }
 
+const QStringList &ChangeOptionNames()
+{
+    static const QStringList Names{
+        QStringLiteral("ip"),        QStringLiteral("mask"),      QStringLiteral("gateway"),
+        QStringLiteral("mode"),      QStringLiteral("port"),      QStringLiteral("remote-ip"),
+        QStringLiteral("remote-mask"), QStringLiteral("baud"),    QStringLiteral("data-bits"),
+        QStringLiteral("stop-bits"), QStringLiteral("parity"),    QStringLiteral("flow"),
+        QStringLiteral("oem")};
+    return Names;
+}
+
+QString NetworkMaskText(int hostBits)
+{
+    return hostBits == 0 ? QString() : DottedAddressText(MaskFromHostBits(hostBits));
+}
+
 QString modeKey(int mode)
 {
     static const QStringList Keys{QStringLiteral("tcp-server"), QStringLiteral("tcp-client"),

@@ -11,6 +11,14 @@
 // Four decimal parts of 0-255, nothing else.
 std::optional<quint32> DottedValue(const QString &text);
 
+// The values `ovipgw set` takes, by their option names without the dashes
+// ("ip", "mask", ..., "oem"); a plan's columns have the same names.
+const QStringList &ChangeOptionNames();
+
+// A subnet mask as the network write takes it: empty for no host bits, the
+// gateway's own choice.
+QString NetworkMaskText(int hostBits);
+
 // The command line's name of a communication mode ("tcp-server", ...).
 QString modeKey(int mode);
 

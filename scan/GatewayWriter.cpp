@@ -17,12 +17,6 @@ constexpr int CompletionTailMs = 200;
 constexpr int ResetTelegramWaitMs = 250;
 constexpr int ResetFinalWaitMs = 5000;
 
-QString maskTextOf(int hostBits)
-{
-    // No host bits is the gateway's own choice, written as an empty mask.
-    return hostBits == 0 ? QString() : DottedAddressText(MaskFromHostBits(hostBits));
-}
-
 } // namespace
 
 GatewayWriter::GatewayWriter(const QString &broadcast, bool protect, const QString &password, QObject *parent)
@@ -72,7 +66,7 @@ bool GatewayWriter::writeIdentity(const QString &addressText, quint32 typeCode)
 
 bool GatewayWriter::writeNetwork(const QString &addressText, int hostBits, quint32 defaultGateway)
 {
-    m_contents.subnetMaskText = maskTextOf(hostBits);
+    m_contents.subnetMaskText = NetworkMaskText(hostBits);
     m_contents.defaultGatewayText = defaultGateway == 0 ? QString() : DottedAddressText(defaultGateway);
     m_completed = false;
     GatewaySocket socket(*this);

@@ -18,12 +18,8 @@ constexpr int PlanTooLargeString = 461;
 constexpr int BadMacString = 437;
 constexpr int BadValueString = 438;
 
-const QStringList PlanColumns{
-    QStringLiteral("mac"),       QStringLiteral("ip"),          QStringLiteral("mask"),
-    QStringLiteral("gateway"),   QStringLiteral("mode"),        QStringLiteral("port"),
-    QStringLiteral("remote-ip"), QStringLiteral("remote-mask"), QStringLiteral("baud"),
-    QStringLiteral("data-bits"), QStringLiteral("stop-bits"),   QStringLiteral("parity"),
-    QStringLiteral("flow"),      QStringLiteral("oem"),         QStringLiteral("protect")};
+const QStringList PlanColumns =
+    QStringList{QStringLiteral("mac")} + ChangeOptionNames() + QStringList{QStringLiteral("protect")};
 
 // The list's own columns, by their headers in either language: the plan
 // column each one feeds ("subnet" is split into mask and gateway); empty
