@@ -65,29 +65,39 @@ void GatewayList::setCellText(int row, int column, const QString &text)
 
 quint32 GatewayList::typeCode(int row) const
 {
-    return isValid(row) ? m_rows[std::size_t(row)].typeCode : 0;
+    return isValid(row) ? m_rows[std::size_t(row)].reading.typeCode : 0;
 }
 
 void GatewayList::setTypeCode(int row, quint32 typeCode)
 {
     if (!isValid(row))
         return;
-    m_rows[std::size_t(row)].typeCode = typeCode;
+    m_rows[std::size_t(row)].reading.typeCode = typeCode;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {TypeCodeRole});
 }
 
 int GatewayList::rowStatus(int row) const
 {
-    return isValid(row) ? int(m_rows[std::size_t(row)].status) : -1;
+    return isValid(row) ? m_rows[std::size_t(row)].reading.status : -1;
 }
 
 void GatewayList::setRowStatus(int row, RowStatus status)
 {
     if (!isValid(row))
         return;
-    m_rows[std::size_t(row)].status = status;
+    m_rows[std::size_t(row)].reading.status = int(status);
     const QModelIndex first = index(row, 0);
     emit dataChanged(first, first, {RowStatusRole, Qt::DecorationRole});
+}
+
+GatewayReading GatewayList::reading(int row) const
+{
+    return isValid(row) ? m_rows[std::size_t(row)].reading : GatewayReading{};
+}
+
+GatewayReading *GatewayList::mutableReading(int row)
+{
+    return isValid(row) ? &m_rows[std::size_t(row)].reading : nullptr;
 }
 
 int GatewayList::rowCount(const QModelIndex &parent) const
@@ -110,9 +120,9 @@ QVariant GatewayList::data(const QModelIndex &index, int role) const
     case Qt::AccessibleTextRole:
         return row.cells[index.column()];
     case TypeCodeRole:
-        return row.typeCode;
+        return row.reading.typeCode;
     case RowStatusRole:
-        return int(row.status);
+        return row.reading.status;
     default:
         return {};
     }

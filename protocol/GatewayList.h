@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GatewayReading.h"
 #include "RowStatus.h"
 
 #include <QAbstractTableModel>
@@ -58,6 +59,12 @@ public:
     int rowStatus(int row) const;
     void setRowStatus(int row, RowStatus status);
 
+    // What the row's gateway replied, typed; the texts above show it. An
+    // out-of-range row reads as nothing read.
+    GatewayReading reading(int row) const;
+    // For the reply handlers that fill the row; null for an invalid row.
+    GatewayReading *mutableReading(int row);
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -68,8 +75,7 @@ private:
     struct Row
     {
         QStringList cells;
-        quint32 typeCode = 0;
-        RowStatus status = RowStatus::Discovered;
+        GatewayReading reading; // holds the type code and the status too
     };
     bool isValid(int row) const { return row >= 0 && row < count(); }
 

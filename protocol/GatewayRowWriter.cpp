@@ -11,6 +11,11 @@ int appendDiscovered(GatewayList &list, const DiscoveryReply &reply, const QStri
     list.setCellText(row, GatewayList::IpAddressColumn, sourceText);
     list.setCellText(row, GatewayList::MacAddressColumn, reply.macText());
     list.setCellText(row, GatewayList::FirmwareColumn, reply.firmwareText());
+    if (GatewayReading *reading = list.mutableReading(row)) {
+        reading->mac = reply.macText();
+        reading->address = ParseDottedAddress(sourceText);
+        reading->firmware = reply.firmwareText();
+    }
     return row;
 }
 
@@ -39,6 +44,23 @@ void applyNetwork(GatewayList &list, int row, const NetworkRecord &reply, const 
         list.setCellText(row, GatewayList::IpAddressColumn, sourceText + QStringLiteral(" (DHCP)"));
     list.setCellText(row, GatewayList::SubnetGatewayColumn,
                      SubnetColumnText(reply.shownHostBits(), reply.defaultGateway));
+    if (GatewayReading *reading = list.mutableReading(row)) {
+        reading->networkRead = true;
+        reading->dhcp = reply.usesDhcp();
+        reading->hostBits = reply.shownHostBits();
+        const auto &gw = reply.defaultGateway;
+        reading->defaultGateway = quint32(gw[0]) << 24 | quint32(gw[1]) << 16 | quint32(gw[2]) << 8 | gw[3];
+    }
+}
+
+void applyNetworkReply(GatewayList &list, int row, const QByteArray &datagram, const QString &sourceText)
+{
+    const std::optional<NetworkRecord> reply = AcceptNetworkReply(datagram);
+    if (!reply)
+        return;
+    applyNetwork(list, row, *reply, sourceText);
+    if (GatewayReading *reading = list.mutableReading(row))
+        reading->networkReply = datagram;
 }
 
 SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
@@ -55,6 +77,8 @@ SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
         return check.verdict;
     case SetupVerdict::WrongPassword:
         list.setRowStatus(row, RowStatus::WrongPassword);
+        if (GatewayReading *reading = list.mutableReading(row))
+            reading->lock = true;
         return check.verdict;
     case SetupVerdict::PasswordOk:
         list.setRowStatus(row, RowStatus::PasswordOk);
@@ -77,6 +101,19 @@ SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
     list.setCellText(row, GatewayList::StopBitsColumn, QString::number(record.stopBits));
     list.setCellText(row, GatewayList::ParityColumn, QString::number(record.parity));
     list.setCellText(row, GatewayList::FlowControlColumn, QString::number(record.flowControl));
+    if (GatewayReading *reading = list.mutableReading(row)) {
+        reading->recordRead = true;
+        reading->lock = check.verdict == SetupVerdict::PasswordOk;
+        reading->modeByte = record.mode;
+        reading->port = record.port;
+        reading->remoteAddress = record.remoteAddress;
+        reading->remoteMask = record.allowedMask;
+        reading->baudRate = qint32(record.baudRate);
+        reading->dataBits = record.dataBits;
+        reading->stopBits = record.stopBits;
+        reading->parity = record.parity;
+        reading->flowControl = record.flowControl;
+    }
     return check.verdict;
 }
 

@@ -22,6 +22,9 @@ bool applyIdentity(GatewayList &list, int row, const IdentityRecord &reply, quin
 
 // The Subnet/GW text, and " (DHCP)" after the address of a DHCP gateway.
 void applyNetwork(GatewayList &list, int row, const NetworkRecord &reply, const QString &sourceText);
+// The same from the reply's bytes, which the row keeps for a later network
+// write; anything but a network reply leaves the row alone.
+void applyNetworkReply(GatewayList &list, int row, const QByteArray &datagram, const QString &sourceText);
 
 // Verifies a setup reply against the row and shows what the verdict allows:
 // the status for a refused or locked record, the fields for a readable one.

@@ -241,7 +241,7 @@ void GatewaySocket::OnNetworkReply(const QByteArray &datagram, const QString &so
     const std::optional<NetworkRecord> reply = AcceptNetworkReply(datagram);
     if (!reply)
         return;
-    GatewayRowWriter::applyNetwork(m_owner.gatewayList(), m_row, *reply, sourceText);
+    GatewayRowWriter::applyNetworkReply(m_owner.gatewayList(), m_row, datagram, sourceText);
     SendReadSetup();
 }
 

@@ -173,7 +173,7 @@ void GatewayScanner::advance(Chain &chain, const QByteArray &bytes, quint32 sour
         const auto reply = AcceptNetworkReply(bytes);
         if (!reply)
             return;
-        GatewayRowWriter::applyNetwork(m_list, chain.row, *reply, DottedAddressText(source));
+        GatewayRowWriter::applyNetworkReply(m_list, chain.row, bytes, DottedAddressText(source));
         chain.stage = Stage::Setup;
         break;
     }

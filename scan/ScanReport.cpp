@@ -1,6 +1,5 @@
 #include "ScanReport.h"
 
-#include "GatewayConfiguration.h"
 #include "StringTable.h"
 #include "Texts.h"
 
@@ -71,6 +70,7 @@ QList<ScanRow> rows(const GatewayList &list, const std::vector<ScannedGateway> &
             line.cells.append(list.cellText(row, column));
         line.status = list.rowStatus(row);
         line.typeCode = list.typeCode(row);
+        line.reading = list.reading(row);
         if (std::size_t(row) < gateways.size()) {
             line.adapter = gateways[std::size_t(row)].adapter;
             line.inSubnet = gateways[std::size_t(row)].inSubnet;
@@ -133,7 +133,7 @@ QByteArray json(const QList<ScanRow> &rows, const QString &diagnosis)
         object.insert(QStringLiteral("complete"), row.complete);
         // The same values typed, for scripts: numbers, true/false, mode keys.
         object.insert(QStringLiteral("configuration"),
-                      GatewayConfiguration::fromCells(row.cells, row.typeCode, row.status).toJson());
+                      row.reading.toJson());
         gateways.append(object);
     }
     QJsonObject root{{QStringLiteral("gateways"), gateways}};

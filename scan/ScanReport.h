@@ -13,6 +13,7 @@
 struct ScanRow
 {
     QStringList cells; // the window's columns 0-13
+    GatewayReading reading;
     int status = 0;    // RowStatus
     quint32 typeCode = 0;
     QString adapter;

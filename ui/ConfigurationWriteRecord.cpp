@@ -5,7 +5,7 @@
 #include "GatewayListDialog.h"
 #include "StringTable.h"
 #include "Texts.h"
-#include "GatewayConfiguration.h"
+#include "JournalEntry.h"
 #include "NeighbourProbe.h"
 #include "WriteJournal.h"
 
@@ -74,13 +74,14 @@ bool ConfigurationWrite::recordSnapshot(const QString &mac, const QString &ipTex
         send.insert(QStringLiteral("locked"), m_window.passwordProtection());
     }
     QJsonObject entry{{QStringLiteral("event"), QStringLiteral("write")},
+                      {QStringLiteral("version"), JournalEntry::FormatVersion},
                       {QStringLiteral("id"), m_journalId},
                       {QStringLiteral("command"), QStringLiteral("window")},
                       {QStringLiteral("mac"), MacAddressText(MacAddressFromText(mac))},
                       {QStringLiteral("send"), send}};
     const int row = m_editor.firstRowOf(mac);
     if (row >= 0)
-        entry.insert(QStringLiteral("read"), GatewayConfiguration::fromRow(m_window.gatewayList(), row).toJson());
+        entry.insert(QStringLiteral("read"), m_window.gatewayList().reading(row).toJson());
 
     WriteJournal journal;
     QString reason;

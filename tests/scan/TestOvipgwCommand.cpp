@@ -100,6 +100,12 @@ void TestOvipgwCommand::jsonRowCarriesTheWindowTextsAndStatus()
     list.setCellText(row, GatewayList::ModeColumn, u"TCP-Server"_s);
     list.setTypeCode(row, 0x00010001);
     list.setRowStatus(row, RowStatus::PasswordOk);
+    // What the replies said, as the row writer keeps it beside the texts.
+    GatewayReading *reading = list.mutableReading(row);
+    reading->address = 0xC612000C;
+    reading->networkRead = true;
+    reading->dhcp = true;
+    reading->lock = true;
     const std::vector<ScannedGateway> gateways{{0xC612000C, u"gwlan0"_s, true}};
 
     const QJsonDocument document =

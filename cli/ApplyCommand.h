@@ -4,7 +4,7 @@
 
 // `ovipgw apply PLAN`: a whole site from a plan (SitePlan). One scan reads
 // every gateway; a dry run prints what differs and sends nothing; otherwise
-// the gateways are written side by side (BatchWriter), each after its
+// the gateways are written side by side (the write engine), each after its
 // snapshot in the journal, and one scan confirms them all.
 namespace ApplyCommand {
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "GatewayConfiguration.h"
 #include "GatewayScanner.h"
+#include "WantedValues.h"
+#include "WriteEngine.h"
 
 #include <QByteArray>
 #include <QString>
@@ -58,6 +59,13 @@ ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 // Runs `scanner`; when it cannot read (port taken, no socket) says why on
 // `err`, sets `status` and returns false.
 bool runScan(GatewayScanner &scanner, QByteArray *err, int *status);
+
+// Writes `requests` through the write engine with the command line's
+// settings, the user's journal and the link's neighbour probe. False, with
+// the reason on `err` and `status` set, when the gateways could not be read
+// or the journal not written (then nothing was sent).
+bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
+               const WriteEngine::Settings &overrides, WriteEngine::Result *result, QByteArray *err, int *status);
 
 // True for the commands this namespace runs.
 bool handles(const QString &command);

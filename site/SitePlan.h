@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GatewayConfiguration.h"
+#include "WantedValues.h"
 
 #include <QList>
 #include <QString>

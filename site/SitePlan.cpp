@@ -1,6 +1,7 @@
 #include "SitePlan.h"
 
 #include "DeviceTables.h"
+#include "GatewayList.h"
 #include "StringTable.h"
 #include "Telegrams.h"
 

@@ -4,7 +4,7 @@
 #include "BroadcastDestinations.h"
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
-#include "GatewayWriter.h"
+#include "JournalEntry.h"
 #include "NeighbourProbe.h"
 #include "NoReplyDiagnosis.h"
 #include "PasswordPrompt.h"
@@ -12,7 +12,7 @@
 #include "Telegrams.h"
 #include "Windows1252.h"
 #include "WriteJournal.h"
-#include "WritePlan.h"
+#include "WriteDecision.h"
 #include "WriteReport.h"
 
 #include <QFile>
@@ -39,6 +39,7 @@ enum CommissionText : int {
     ResetNotSentString = 445,
     BadMacTailString = 446,
     PasswordOutsideCodePageString = 457,
+    DamagedSnapshotString = 500,
 };
 // Shared with the scan's command line.
 constexpr int UsageErrorString = 397;
@@ -78,22 +79,6 @@ std::optional<QString> normalisedMac(const QString &text)
     return mac;
 }
 
-QString rowMac(const GatewayList &list, int row)
-{
-    QString mac = list.cellText(row, GatewayList::MacAddressColumn);
-    mac.remove(QLatin1Char('-'));
-    return mac.toUpper();
-}
-
-int rowOf(const GatewayList &list, const QString &mac)
-{
-    for (int row = 0; row < list.count(); ++row) {
-        if (rowMac(list, row) == mac)
-            return row;
-    }
-    return -1;
-}
-
 // ---- the password ----------------------------------------------------------
 
 // The password from the strongest source given; nothing and `error` set when
@@ -124,162 +109,6 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
     return QString();
 }
 
-// ---- one gateway's write ---------------------------------------------------
-
-class SetRun
-{
-public:
-    SetRun(const CommissionCommand::Arguments &arguments, const QString &password, QByteArray *err)
-        : m_arguments(arguments)
-        , m_password(password)
-        , m_err(err)
-    {
-        m_settings = CommissionCommand::scanSettings(arguments, password);
-    }
-
-    // Reads, checks, writes and reads again; the report says how it went.
-    WriteReport run(const QString &command, const ConfigurationChange &change);
-
-private:
-    // A fresh read of the whole network; false when the port is taken.
-    bool scan(GatewayScanner &scanner, WriteReport *report);
-    bool journal(const QJsonObject &entry, WriteReport *report);
-
-    const CommissionCommand::Arguments &m_arguments;
-    QString m_password;
-    QByteArray *m_err;
-    ScanSettings m_settings;
-    QString m_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-};
-
-bool SetRun::scan(GatewayScanner &scanner, WriteReport *report)
-{
-    return CommissionCommand::runScan(scanner, m_err, &report->status);
-}
-
-bool SetRun::journal(const QJsonObject &entry, WriteReport *report)
-{
-    WriteJournal journal;
-    QString reason;
-    if (journal.append(entry, &reason))
-        return true;
-    report->result = QStringLiteral("refused");
-    report->text = loadString(JournalFailedString).arg(journal.path(), reason);
-    report->status = CommissionCommand::Refused;
-    return false;
-}
-
-WriteReport SetRun::run(const QString &command, const ConfigurationChange &change)
-{
-    WriteReport report;
-    report.mac = MacAddressText(MacAddressFromText(m_arguments.mac));
-    GatewayScanner before(m_settings);
-    if (!scan(before, &report))
-        return report;
-    const int row = rowOf(before.list(), m_arguments.mac);
-    if (row < 0) {
-        report.result = QStringLiteral("notFound");
-        report.text = loadString(NotFoundString).arg(report.mac);
-        report.status = CommissionCommand::NotFound;
-        return report;
-    }
-    const GatewayConfiguration current = GatewayConfiguration::fromRow(before.list(), row);
-    report.read = current;
-
-    QHash<QString, quint32> others;
-    for (int other = 0; other < before.list().count(); ++other) {
-        if (other != row)
-            others.insert(rowMac(before.list(), other),
-                          ParseDottedAddress(before.list().cellText(other, GatewayList::IpAddressColumn)));
-    }
-    WritePlan plan = planWrite(current, change, others, m_arguments.force);
-    if (plan.movesToFixedAddress() && plan.target.address != current.address && !m_arguments.force)
-        refuseTakenAddress(&plan, NeighbourProbe::holderOf(plan.target.address));
-    if (plan.refusal) {
-        report.result = QStringLiteral("refused");
-        report.text = plan.refusalText(change);
-        report.status = CommissionCommand::Refused;
-        return report;
-    }
-    if (plan.nothingToSend()) {
-        report.result = QStringLiteral("nothingToWrite");
-        report.text = loadString(NothingToWriteString);
-        report.fields = compareFields(change, current);
-        report.status = CommissionCommand::Confirmed;
-        return report;
-    }
-    const GatewayConfiguration &target = plan.target;
-    const bool lock = plan.lock;
-    const bool addressChanges = plan.address;
-    const bool identityChanges = plan.identity;
-    const bool networkChanges = plan.network;
-    const bool recordChanges = plan.setup;
-
-    if (lock && m_password.isEmpty()) {
-        report.result = QStringLiteral("refused");
-        report.text = loadString(WriteText::PasswordNeeded);
-        report.status = CommissionCommand::Refused;
-        return report;
-    }
-    QJsonObject send{{QStringLiteral("address"), addressChanges}, {QStringLiteral("identity"), identityChanges},
-                     {QStringLiteral("network"), networkChanges}, {QStringLiteral("setup"), recordChanges}};
-    QJsonObject planned = target.toJson();
-    planned.insert(QStringLiteral("locked"), lock);
-    send.insert(QStringLiteral("configuration"), planned);
-    if (!journal(QJsonObject{{QStringLiteral("event"), QStringLiteral("write")},
-                             {QStringLiteral("id"), m_id},
-                             {QStringLiteral("command"), command},
-                             {QStringLiteral("mac"), report.mac},
-                             {QStringLiteral("read"), current.toJson()},
-                             {QStringLiteral("send"), send}},
-                 &report))
-        return report;
-
-    GatewayWriter writer(m_arguments.broadcast, lock, m_password);
-    QString destination = DottedAddressText(current.address);
-    bool sendFailed = false;
-    const auto sent = [&](const QString &exchange, bool ok) {
-        if (ok)
-            report.sent.append(exchange);
-        else
-            sendFailed = true;
-        return ok;
-    };
-    if (addressChanges && sent(QStringLiteral("ipSetup"), writer.writeIpSetup(target.address, m_arguments.mac))) {
-        if (target.dhcp) {
-            // The address the gateway now has comes from the DHCP server.
-            GatewayScanner leased(m_settings);
-            if (!scan(leased, &report))
-                return report;
-            const int leasedRow = rowOf(leased.list(), m_arguments.mac);
-            destination = leasedRow < 0 ? QString()
-                                        : DottedAddressText(ParseDottedAddress(
-                                              leased.list().cellText(leasedRow, GatewayList::IpAddressColumn)));
-        } else {
-            destination = DottedAddressText(target.address);
-        }
-    }
-    if (!sendFailed && !destination.isEmpty()) {
-        if (identityChanges)
-            sent(QStringLiteral("identity"), writer.writeIdentity(destination, target.typeCode));
-        if (networkChanges)
-            sent(QStringLiteral("network"), writer.writeNetwork(destination, target.hostBits, target.defaultGateway));
-        if (recordChanges && !sendFailed)
-            sent(QStringLiteral("setup"), writer.writeSetup(destination, target));
-    }
-
-    GatewayScanner after(m_settings);
-    if (!scan(after, &report))
-        return report;
-    const int afterRow = rowOf(after.list(), m_arguments.mac);
-    judgeWrite(&report, change, plan, afterRow < 0 ? std::nullopt
-                                                   : std::optional(GatewayConfiguration::fromRow(after.list(), afterRow)),
-               !sendFailed);
-    QString ignored;
-    WriteJournal().append(outcomeEntry(m_id, report), &ignored);
-    return report;
-}
-
 // ---- the other commands ----------------------------------------------------
 
 int runReset(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
@@ -308,16 +137,12 @@ int runReset(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray 
     QString reason;
     WriteJournal journal;
     // The gateway lies outside every subnet: nothing of it can be read.
-    if (!journal.append(QJsonObject{{QStringLiteral("event"), QStringLiteral("write")},
-                                    {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                                    {QStringLiteral("command"), QStringLiteral("reset")},
-                                    {QStringLiteral("macTail"), tail},
-                                    {QStringLiteral("send"), QJsonObject{{QStringLiteral("ip"), addressText}}}},
+    if (!journal.append(JournalEntry::reset(QUuid::createUuid().toString(QUuid::WithoutBraces), tail, addressText),
                         &reason)) {
         *err += loadString(JournalFailedString).arg(journal.path(), reason).toUtf8() + '\n';
         return CommissionCommand::Refused;
     }
-    if (!GatewayWriter::sendReset(address, a.macByte5, a.macByte6)) {
+    if (!WriteEngine::sendReset(address, a.macByte5, a.macByte6, BuildAdapterBroadcastList())) {
         *err += loadString(ResetNotSentString).toUtf8() + '\n';
         return CommissionCommand::NotConfirmed;
     }
@@ -329,7 +154,7 @@ QList<QJsonObject> writesOf(const QList<QJsonObject> &entries, const QString &ma
 {
     QList<QJsonObject> writes;
     for (const QJsonObject &entry : entries) {
-        if (entry.value(QStringLiteral("event")).toString() != QLatin1String("write"))
+        if (!JournalEntry::isWrite(entry))
             continue;
         if (!macText.isEmpty() && entry.value(QStringLiteral("mac")).toString() != macText)
             continue;
@@ -343,7 +168,7 @@ int runHistory(const CommissionCommand::Arguments &a, QByteArray *out)
     const QList<QJsonObject> entries = WriteJournal().entries();
     QHash<QString, QString> outcomes;
     for (const QJsonObject &entry : entries) {
-        if (entry.value(QStringLiteral("event")).toString() == QLatin1String("outcome"))
+        if (JournalEntry::isOutcome(entry))
             outcomes.insert(entry.value(QStringLiteral("id")).toString(), entry.value(QStringLiteral("outcome")).toString());
     }
     const QString mac = a.mac.isEmpty() ? QString() : MacAddressText(MacAddressFromText(a.mac));
@@ -576,24 +401,88 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
     if (a.command == QLatin1String("restore")) {
         const QList<QJsonObject> writes = writesOf(WriteJournal().entries(), MacAddressText(MacAddressFromText(a.mac)));
         const int index = a.at < 0 ? int(writes.size()) - 1 : a.at - 1;
-        const std::optional<GatewayConfiguration> recorded = index >= 0 && index < writes.size()
-            ? GatewayConfiguration::fromJson(writes.at(index).value(QStringLiteral("read")).toObject())
-            : std::nullopt;
-        if (!recorded) {
+        if (index < 0 || index >= writes.size()) {
             *err += loadString(NoSnapshotString).arg(a.at < 0 ? QString() : QString::number(a.at), a.mac).toUtf8() + '\n';
             return Refused;
         }
-        change = ConfigurationChange::everything(*recorded);
+        // Only what the snapshot read goes back, each value as `set` would
+        // take it; a damaged one refuses the whole restore.
+        QString damagedKey;
+        const std::optional<GatewayReading> snapshot = JournalEntry::snapshot(writes.at(index), &damagedKey);
+        if (!snapshot) {
+            *err += loadString(DamagedSnapshotString).arg(QString::number(index + 1), damagedKey).toUtf8() + '\n';
+            return Refused;
+        }
+        change = ConfigurationChange::fromSnapshot(*snapshot);
     }
 
     if (a.command == QLatin1String("apply"))
         return ApplyCommand::run(a, *password, out, err);
 
-    SetRun setRun(a, *password, err);
-    const WriteReport report = setRun.run(a.command, change);
-    if (!report.result.isEmpty())
-        *(report.status == Confirmed || report.status == NotConfirmed ? out : err) += render(report, a.json);
+    WriteEngine::Result result;
+    int status = Confirmed;
+    if (!runWrites(a, *password, {WriteRequest{a.mac, change}}, WriteEngine::Settings{}, &result, err, &status))
+        return status;
+    WriteReport report = result.reports.value(0);
+    if (report.result == QLatin1String("missing")) {
+        report.result = QStringLiteral("notFound");
+        report.text = loadString(NotFoundString).arg(report.mac);
+    } else if (report.result == QLatin1String("nothingToWrite")) {
+        report.status = Confirmed;
+    }
+    *(report.status == Confirmed || report.status == NotConfirmed ? out : err) += render(report, a.json);
     return report.status;
+}
+
+bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
+               const WriteEngine::Settings &overrides, WriteEngine::Result *result, QByteArray *err, int *status)
+{
+    WriteEngine::Settings settings = overrides;
+    settings.scan = scanSettings(arguments, password);
+    settings.ipSetupDestinations = SelectBroadcastDestinations(
+        arguments.broadcast.isEmpty() ? QString::fromLatin1(LimitedBroadcastText) : arguments.broadcast,
+        BuildAdapterBroadcastList());
+    settings.password = password;
+    settings.force = arguments.force;
+    settings.keepGoing = settings.keepGoing && arguments.keepGoing;
+    settings.dryRun = arguments.dryRun;
+
+    WriteJournal journal;
+    const QString command = arguments.command;
+    WriteEngine::Safeguards safeguards;
+    safeguards.recordSnapshot = [&journal, command](const WriteReport &report, const WritePlan &plan, QString *error) {
+        QString reason;
+        if (journal.append(JournalEntry::write(command, report, plan), &reason))
+            return true;
+        *error = loadString(JournalFailedString).arg(journal.path(), reason);
+        return false;
+    };
+    safeguards.recordOutcome = [&journal](const WriteReport &report) {
+        QString ignored;
+        journal.append(JournalEntry::outcome(report), &ignored);
+    };
+    safeguards.holdersOf = [](const QList<quint32> &addresses) { return NeighbourProbe::holdersOf(addresses); };
+
+    WriteEngine engine(settings, safeguards);
+    *result = engine.run(requests);
+    switch (result->scan) {
+    case GatewayScanner::Outcome::PortTaken:
+        *err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
+        *status = PortTaken;
+        return false;
+    case GatewayScanner::Outcome::SocketFailed:
+        *err += loadString(SocketFailedString).arg(result->socketError).toUtf8() + '\n';
+        *status = NotFound;
+        return false;
+    case GatewayScanner::Outcome::Finished:
+        break;
+    }
+    if (!result->journalError.isEmpty()) {
+        *err += result->journalError.toUtf8() + '\n';
+        *status = Refused;
+        return false;
+    }
+    return true;
 }
 
 } // namespace CommissionCommand

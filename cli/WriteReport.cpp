@@ -1,8 +1,6 @@
 #include "WriteReport.h"
 
-#include "CommissionCommand.h"
 #include "StringTable.h"
-#include "WritePlan.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,10 +9,6 @@
 namespace {
 
 constexpr int FieldHeaderString = 443;
-constexpr int ConfirmedString = 432;
-constexpr int NotConfirmedString = 433;
-constexpr int NotFoundAgainString = 434;
-constexpr int NotSentString = 435;
 
 } // namespace
 
@@ -61,47 +55,4 @@ QByteArray render(const WriteReport &report, bool json)
         text += QStringLiteral("  ") + out.trimmed() + QLatin1Char('\n');
     }
     return text.toUtf8();
-}
-
-void judgeWrite(WriteReport *report, const ConfigurationChange &change, const WritePlan &plan,
-                const std::optional<GatewayConfiguration> &reported, bool allSent)
-{
-    report->status = CommissionCommand::NotConfirmed;
-    report->reported = reported;
-    if (!reported) {
-        report->result = QStringLiteral("notFoundAgain");
-        report->text = loadString(NotFoundAgainString);
-        return;
-    }
-    ConfigurationChange expected = change;
-    // A gateway moved to DHCP answers under its leased address.
-    if (plan.target.dhcp)
-        expected.address.reset();
-    expected.locked = plan.lock;
-    report->fields = compareFields(expected, *reported);
-    QStringList differing;
-    for (const FieldComparison &field : report->fields) {
-        if (!field.matches())
-            differing.append(field.key);
-    }
-    if (!allSent) {
-        report->result = QStringLiteral("notSent");
-        report->text = loadString(NotSentString);
-    } else if (differing.isEmpty()) {
-        report->result = QStringLiteral("confirmed");
-        report->text = loadString(ConfirmedString);
-        report->status = CommissionCommand::Confirmed;
-    } else {
-        report->result = QStringLiteral("notConfirmed");
-        report->text = loadString(NotConfirmedString).arg(differing.join(QStringLiteral(", ")));
-    }
-}
-
-QJsonObject outcomeEntry(const QString &id, const WriteReport &report)
-{
-    return {{QStringLiteral("event"), QStringLiteral("outcome")},
-            {QStringLiteral("id"), id},
-            {QStringLiteral("mac"), report.mac},
-            {QStringLiteral("outcome"), report.result},
-            {QStringLiteral("sent"), QJsonArray::fromStringList(report.sent)}};
 }

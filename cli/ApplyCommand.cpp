@@ -1,0 +1,89 @@
+#include "ApplyCommand.h"
+
+#include "SitePlan.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+#include "WriteReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUuid>
+
+namespace {
+
+constexpr int UsageErrorString = 397;
+constexpr int SummaryString = 453;
+
+using CommissionCommand::Arguments;
+
+// The printed result of a whole plan: every row, the gateways the plan does
+// not name, a summary, and the exit status.
+int report(const Arguments &arguments, const WriteEngine::Result &result, QByteArray *out)
+{
+    int status = CommissionCommand::Confirmed;
+    QMap<QString, int> counts;
+    QJsonArray rows;
+    QByteArray text;
+    for (const WriteReport &entry : result.reports) {
+        counts[entry.result] += 1;
+        rows.append(reportJson(entry));
+        text += render(entry, false);
+        if (entry.result == QLatin1String("refused") || entry.result == QLatin1String("skipped"))
+            status = CommissionCommand::Refused;
+        else if (status != CommissionCommand::Refused && entry.status == CommissionCommand::NotConfirmed)
+            status = CommissionCommand::NotConfirmed;
+        else if (status == CommissionCommand::Confirmed && entry.result == QLatin1String("missing"))
+            status = CommissionCommand::NotFound;
+    }
+    for (const WriteReport &entry : result.unplanned) {
+        rows.append(reportJson(entry));
+        text += render(entry, false);
+    }
+    const QString summary = loadString(SummaryString)
+                                .arg(counts.value(QStringLiteral("confirmed")))
+                                .arg(counts.value(QStringLiteral("notConfirmed")) + counts.value(QStringLiteral("notSent"))
+                                     + counts.value(QStringLiteral("notFoundAgain")))
+                                .arg(counts.value(QStringLiteral("nothingToWrite")))
+                                .arg(counts.value(QStringLiteral("refused")) + counts.value(QStringLiteral("skipped")))
+                                .arg(counts.value(QStringLiteral("missing")))
+                                .arg(counts.value(QStringLiteral("changed")));
+    if (arguments.json) {
+        QJsonObject summaryObject;
+        for (auto count = counts.cbegin(); count != counts.cend(); ++count)
+            summaryObject.insert(count.key(), count.value());
+        *out += QJsonDocument(QJsonObject{{QStringLiteral("dryRun"), arguments.dryRun},
+                                          {QStringLiteral("gateways"), rows},
+                                          {QStringLiteral("summary"), summaryObject},
+                                          {QStringLiteral("exitStatus"), status}})
+                    .toJson(QJsonDocument::Indented);
+    } else {
+        *out += text + summary.toUtf8() + '\n';
+    }
+    return status;
+}
+
+} // namespace
+
+namespace ApplyCommand {
+
+int run(const Arguments &arguments, const QString &password, QByteArray *out, QByteArray *err)
+{
+    QString error;
+    const std::optional<QList<PlannedGateway>> plan = SitePlan::read(arguments.planPath, &error);
+    if (!plan) {
+        *err += loadString(UsageErrorString).arg(error).toUtf8();
+        return CommissionCommand::UsageError;
+    }
+    QList<WriteRequest> requests;
+    for (const PlannedGateway &planned : *plan)
+        requests.append({planned.mac, planned.change});
+    WriteEngine::Settings settings;
+    settings.reportUnplanned = true;
+    WriteEngine::Result result;
+    int status = CommissionCommand::Confirmed;
+    if (!CommissionCommand::runWrites(arguments, password, requests, settings, &result, err, &status))
+        return status;
+    return report(arguments, result, out);
+}
+
+} // namespace ApplyCommand

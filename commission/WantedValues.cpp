@@ -1,0 +1,125 @@
+#include "WantedValues.h"
+
+#include "DeviceTables.h"
+
+#include <algorithm>
+
+bool ConfigurationChange::take(const QString &name, const QString &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok, 10);
+    if (name == QLatin1String("--ip")) {
+        if (value.compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0) {
+            dhcp = true;
+            return true;
+        }
+        address = DottedValue(value);
+        dhcp = false;
+        return address && *address != 0;
+    }
+    if (name == QLatin1String("--mask")) {
+        const std::optional<quint32> mask = DottedValue(value);
+        if (value == QLatin1String("auto")) {
+            hostBits = 0;
+            return true;
+        }
+        // Only a run of ones followed by zeros is a subnet mask.
+        if (!mask || *mask == 0 || MaskFromHostBits(HostBitsFromMask(*mask)) != *mask)
+            return false;
+        hostBits = HostBitsFromMask(*mask);
+        return true;
+    }
+    if (name == QLatin1String("--gateway")) {
+        defaultGateway = value == QLatin1String("none") ? std::optional<quint32>(0) : DottedValue(value);
+        return defaultGateway.has_value();
+    }
+    if (name == QLatin1String("--mode")) {
+        for (int index = 0; index < ModeCount; ++index) {
+            if (value == modeKey(index) || (ok && number == index))
+                mode = index;
+        }
+        return mode.has_value();
+    }
+    if (name == QLatin1String("--port")) {
+        port = number;
+        return ok && number >= 0 && number <= 0xFFFF;
+    }
+    if (name == QLatin1String("--remote-ip") || name == QLatin1String("--remote-mask")) {
+        std::optional<quint32> &field = name == QLatin1String("--remote-ip") ? remoteAddress : remoteMask;
+        field = DottedValue(value);
+        return field.has_value();
+    }
+    if (name == QLatin1String("--baud")) {
+        baudRate = number;
+        return ok && IsOfferedBaudRate(number);
+    }
+    if (name == QLatin1String("--data-bits")) {
+        dataBits = number;
+        return ok && IsOfferedDataBits(number);
+    }
+    if (name == QLatin1String("--stop-bits")) {
+        stopBits = number;
+        return ok && IsOfferedStopBits(number);
+    }
+    if (name == QLatin1String("--parity")) {
+        parity = int(QStringList{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")}.indexOf(value));
+        return *parity >= 0;
+    }
+    if (name == QLatin1String("--flow")) {
+        flowControl = int(QStringList{QStringLiteral("none"), QStringLiteral("rtscts")}.indexOf(value));
+        return *flowControl >= 0;
+    }
+    // --oem: a type code of the device table.
+    const quint32 type = ParseHexNumber(value);
+    oemType = type;
+    return std::any_of(DeviceTypeTable.cbegin(), DeviceTypeTable.cend(),
+                       [type](const DeviceType &entry) { return entry.typeCode == type; });
+}
+
+const QStringList &ChangeOptionNames()
+{
+    static const QStringList Names{
+        QStringLiteral("ip"),        QStringLiteral("mask"),      QStringLiteral("gateway"),
+        QStringLiteral("mode"),      QStringLiteral("port"),      QStringLiteral("remote-ip"),
+        QStringLiteral("remote-mask"), QStringLiteral("baud"),    QStringLiteral("data-bits"),
+        QStringLiteral("stop-bits"), QStringLiteral("parity"),    QStringLiteral("flow"),
+        QStringLiteral("oem")};
+    return Names;
+}
+
+QString NetworkMaskText(int hostBits)
+{
+    return hostBits == 0 ? QString() : DottedAddressText(MaskFromHostBits(hostBits));
+}
+
+ConfigurationChange ConfigurationChange::fromSnapshot(const GatewayReading &s)
+{
+    ConfigurationChange change;
+    // Whether the address came from a DHCP server is known only from the
+    // network reply.
+    if (s.networkRead) {
+        change.dhcp = s.dhcp;
+        if (!s.dhcp) {
+            change.address = s.address;
+            // A DHCP gateway reports no mask of its own.
+            change.hostBits = s.hostBits;
+        }
+        change.defaultGateway = s.defaultGateway;
+    }
+    if (s.recordRead) {
+        change.mode = s.mode();
+        change.port = s.port;
+        change.remoteAddress = s.remoteAddress;
+        if (s.reportsRemoteMask())
+            change.remoteMask = s.remoteMask;
+        change.baudRate = s.baudRate;
+        change.dataBits = s.dataBits;
+        change.stopBits = s.stopBits;
+        change.parity = s.parity;
+        change.flowControl = s.flowControl;
+    }
+    if (s.identified())
+        change.oemType = s.typeCode;
+    change.locked = s.lock;
+    return change;
+}

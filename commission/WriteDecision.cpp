@@ -1,0 +1,131 @@
+#include "WriteDecision.h"
+
+#include "DeviceTables.h"
+#include "StringTable.h"
+
+namespace {
+
+int refusalOf(const GatewayReading &current, const ConfigurationChange &change, const WritePlan &plan)
+{
+    if (change.touchesRecord() || change.oemType || change.locked) {
+        if (current.status == int(RowStatus::WrongPassword))
+            return WriteText::Locked;
+        if (current.status == int(RowStatus::CorruptContent))
+            return WriteText::Corrupt;
+        if (!current.identified())
+            return WriteText::UnknownType;
+        // A record sent from fields never read would carry zeros.
+        if (!current.recordRead)
+            return WriteText::RecordNotRead;
+        if (!ModeAllowed(plan.target.typeCode, plan.target.mode(), current.firmware))
+            return WriteText::ModeRefused;
+    }
+    if (change.touchesNetwork() && !current.networkRead)
+        return WriteText::NetworkNotRead;
+    return 0;
+}
+
+QString normalisedMac(const QString &mac)
+{
+    return QString(mac).remove(QLatin1Char('-')).toUpper();
+}
+
+} // namespace
+
+bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware)
+{
+    for (const DeviceType &entry : DeviceTypeTable) {
+        if (entry.typeCode != typeCode || (entry.allowedModesMask & modeBit(mode)) != 0)
+            continue;
+        if (typeCode == EnOceanGatewayType && firmware.startsWith(QStringLiteral("1.")))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+QString WritePlan::refusalText() const
+{
+    const QString text = loadString(refusal);
+    if (refusal == WriteText::ModeRefused)
+        return text.arg(modeKey(target.mode()));
+    if (refusal == WriteText::ListedHolder || refusal == WriteText::ProbedHolder)
+        return text.arg(DottedAddressText(target.address), holder);
+    return text;
+}
+
+WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &change, const WriteContext &context)
+{
+    WritePlan plan;
+    GatewayReading &target = plan.target;
+    ConfigurationChange &wanted = plan.wanted;
+    target = current;
+    wanted = change;
+
+    plan.address = change.dhcp && (*change.dhcp != current.dhcp || (!*change.dhcp && *change.address != current.address));
+    if (plan.address) {
+        target.dhcp = *change.dhcp;
+        target.address = target.dhcp ? 0 : *change.address;
+    }
+    // A DHCP gateway reports no host bits of its own (the list shows 0), so
+    // a mask given to one could never be confirmed and would go out again on
+    // every run.
+    if (wanted.hostBits && (change.dhcp ? *change.dhcp : current.dhcp)) {
+        wanted.hostBits.reset();
+        plan.ignored.append(QStringLiteral("mask"));
+    }
+    plan.identity = change.oemType && *change.oemType != current.typeCode;
+    target.typeCode = change.oemType.value_or(current.typeCode);
+    target.hostBits = wanted.hostBits.value_or(current.hostBits);
+    target.defaultGateway = wanted.defaultGateway.value_or(current.defaultGateway);
+    plan.network = wanted.touchesNetwork()
+        && (target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
+
+    target.modeByte = quint8(change.mode.value_or(current.mode()));
+    // Nor does a gateway in TCP-Client mode keep a mask of allowed addresses.
+    if (wanted.remoteMask && target.mode() == 1) {
+        wanted.remoteMask.reset();
+        plan.ignored.append(QStringLiteral("remoteMask"));
+    }
+    target.port = quint16(change.port.value_or(current.port));
+    target.remoteAddress = change.remoteAddress.value_or(current.remoteAddress);
+    target.remoteMask = wanted.remoteMask.value_or(current.remoteMask);
+    target.baudRate = change.baudRate.value_or(current.baudRate);
+    target.dataBits = change.dataBits.value_or(current.dataBits);
+    target.stopBits = change.stopBits.value_or(current.stopBits);
+    target.parity = change.parity.value_or(current.parity);
+    target.flowControl = change.flowControl.value_or(current.flowControl);
+    plan.lock = change.locked.value_or(current.lock.value_or(false));
+    target.lock = plan.lock;
+    const bool maskChanges = target.reportsRemoteMask() && target.remoteMask != current.remoteMask;
+    plan.setup = current.recordRead
+        && (plan.identity || plan.lock != current.lock.value_or(false) || target.mode() != current.mode()
+            || target.port != current.port || target.remoteAddress != current.remoteAddress || maskChanges
+            || target.baudRate != current.baudRate || target.dataBits != current.dataBits
+            || target.stopBits != current.stopBits || target.parity != current.parity
+            || target.flowControl != current.flowControl);
+
+    plan.refusal = refusalOf(current, wanted, plan);
+    // Locking a record needs the password; a row that sends no record does not.
+    if (!plan.refusal && plan.setup && plan.lock && !context.passwordGiven)
+        plan.refusal = WriteText::PasswordNeeded;
+    // A DHCP gateway made fixed at the address it has holds that address itself.
+    if (plan.refusal || !plan.movesToFixedAddress() || target.address == current.address || context.force)
+        return plan;
+    for (auto other = context.others.cbegin(); other != context.others.cend(); ++other) {
+        if (other.value() == target.address) {
+            plan.refusal = WriteText::ListedHolder;
+            plan.holder = MacAddressText(MacAddressFromText(other.key()));
+            return plan;
+        }
+    }
+    return plan;
+}
+
+void refuseTakenAddress(WritePlan *plan, const QString &holder)
+{
+    if (plan->refusal || holder.isEmpty() || normalisedMac(holder) == normalisedMac(plan->target.mac))
+        return;
+    plan->refusal = WriteText::ProbedHolder;
+    plan->holder = holder;
+}

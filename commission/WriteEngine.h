@@ -1,0 +1,118 @@
+#pragma once
+
+#include "GatewayScanner.h"
+#include "WantedValues.h"
+#include "WriteDecision.h"
+#include "WriteJudgement.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QUdpSocket>
+
+#include <functional>
+
+class QEventLoop;
+
+// One gateway to write: its MAC address (12 hex digits) and what it is to get.
+struct WriteRequest
+{
+    QString mac;
+    ConfigurationChange change;
+};
+
+// The one write sequence for every caller, for one gateway or a whole site:
+// read every gateway, decide per gateway what changes and refuse what cannot
+// be written safely (nothing sent), check new addresses on the link, record a
+// snapshot of each before anything is sent, then send each kind of write to
+// every gateway that needs it, in the fixed order IP-SETUP, OEM identity,
+// subnet mask and default gateway, configuration record, each kind followed
+// by its full wait (the network write's ends 200 ms after the last
+// acknowledgement); look up again the gateways that went to DHCP, read every
+// gateway again and judge each field by what it now reports.
+//
+// Driven by Qt's event loop: every wait runs the loop (nothing sleeps), and
+// `phase` tells a caller what is going on.
+class WriteEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the engine asks of its caller around the writes; the site
+    // library's journal and neighbour probe, or a test's fakes.
+    struct Safeguards
+    {
+        // Records what a gateway reported and what is to be sent; false
+        // (and `error` set) stops the whole run before anything is sent.
+        std::function<bool(const WriteReport &report, const WritePlan &plan, QString *error)> recordSnapshot;
+        // Records how a recorded write ended.
+        std::function<void(const WriteReport &report)> recordOutcome;
+        // The MAC address answering at each address on the link, if any.
+        std::function<QHash<quint32, QString>(const QList<quint32> &addresses)> holdersOf;
+    };
+
+    struct Settings
+    {
+        ScanSettings scan;                 // how the gateways are read
+        QStringList ipSetupDestinations;   // where IP-SETUP goes
+        QString password;                  // locks records; empty: none given
+        bool force = false;                // a taken address may be given anyway
+        bool keepGoing = true;             // false: rows after a refusal are skipped
+        bool dryRun = false;               // decide and report, send nothing
+        bool reportUnplanned = false;      // list the gateways no request names
+    };
+
+    struct Result
+    {
+        GatewayScanner::Outcome scan = GatewayScanner::Outcome::Finished;
+        QString socketError;
+        QString journalError; // the snapshot could not be recorded: nothing sent
+        QList<WriteReport> reports;   // one per request, in request order
+        QList<WriteReport> unplanned; // gateways no request named
+    };
+
+    WriteEngine(const Settings &settings, const Safeguards &safeguards, QObject *parent = nullptr);
+    ~WriteEngine() override;
+
+    Result run(const QList<WriteRequest> &requests);
+
+    // The reset of a gateway that cannot be read: one IP-SETUP telegram to
+    // each of `destinations`, 250 ms after each, then 5000 ms. True when at
+    // least one went out.
+    static bool sendReset(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QStringList &destinations);
+
+signals:
+    // A phase began: its name ("read", "ipSetup", "identity", "network",
+    // "setup", "lookup", "confirm"), how many gateways it concerns and how
+    // long it waits at most.
+    void phase(const QString &name, int gateways, int waitMs);
+
+private:
+    struct Job;
+
+    bool scan(GatewayScanner &scanner, Result *result);
+    void decide(const GatewayList &list, QList<Job> &jobs, Result *result);
+    void send(QList<Job> &jobs, Result *result);
+    void sendIpSetups(QList<Job> &jobs);
+    void sendIdentities(QList<Job> &jobs);
+    void sendNetworks(QList<Job> &jobs);
+    void sendSetups(QList<Job> &jobs);
+    void lookUpLeases(QList<Job> &jobs, Result *result);
+    void confirm(const GatewayList &list, QList<Job> &jobs);
+
+    bool open(bool broadcast);
+    void close();
+    void wait(int milliseconds);
+    void receive();
+
+    Settings m_settings;
+    Safeguards m_safeguards;
+    QUdpSocket m_socket;
+    QPointer<QEventLoop> m_wait;
+    // Network writes in flight, by the gateway's address.
+    QHash<quint32, Job *> m_networkJobs;
+    QSet<Job *> m_acknowledgedBy;
+    int m_acknowledged = 0;
+};
