@@ -200,15 +200,15 @@ int runHistory(const CommissionCommand::Arguments &a, QByteArray *out)
 
 namespace CommissionCommand {
 
-bool runScan(GatewayScanner &scanner, QByteArray *err, int *status)
+bool scanSucceeded(GatewayScanner::Outcome outcome, const QString &socketError, QByteArray *err, int *status)
 {
-    switch (scanner.run()) {
+    switch (outcome) {
     case GatewayScanner::Outcome::PortTaken:
         *err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
         *status = PortTaken;
         return false;
     case GatewayScanner::Outcome::SocketFailed:
-        *err += loadString(SocketFailedString).arg(scanner.socketError()).toUtf8() + '\n';
+        *err += loadString(SocketFailedString).arg(socketError).toUtf8() + '\n';
         *status = NotFound;
         return false;
     case GatewayScanner::Outcome::Finished:
@@ -465,18 +465,8 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
 
     WriteEngine engine(settings, safeguards);
     *result = engine.run(requests);
-    switch (result->scan) {
-    case GatewayScanner::Outcome::PortTaken:
-        *err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
-        *status = PortTaken;
+    if (!scanSucceeded(result->scan, result->socketError, err, status))
         return false;
-    case GatewayScanner::Outcome::SocketFailed:
-        *err += loadString(SocketFailedString).arg(result->socketError).toUtf8() + '\n';
-        *status = NotFound;
-        return false;
-    case GatewayScanner::Outcome::Finished:
-        break;
-    }
     if (!result->journalError.isEmpty()) {
         *err += result->journalError.toUtf8() + '\n';
         *status = Refused;

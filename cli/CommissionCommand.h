@@ -16,14 +16,8 @@
 // first telegram and reads the gateway again to confirm.
 namespace CommissionCommand {
 
-enum ExitStatus {
-    Confirmed = 0,
-    NotFound = 1,
-    UsageError = 2,
-    PortTaken = 3,
-    NotConfirmed = 4,
-    Refused = 5,
-};
+// Exit statuses: the write engine's.
+using namespace WriteStatus;
 
 // Where the password comes from, strongest first.
 struct PasswordSources
@@ -56,9 +50,9 @@ struct Arguments
 // How `ovipgw` reads the gateways for a write: the scan's settings.
 ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 
-// Runs `scanner`; when it cannot read (port taken, no socket) says why on
-// `err`, sets `status` and returns false.
-bool runScan(GatewayScanner &scanner, QByteArray *err, int *status);
+// Whether a scan that ended with `outcome` could read; when it could not
+// (port taken, no socket) says why on `err` and sets `status`.
+bool scanSucceeded(GatewayScanner::Outcome outcome, const QString &socketError, QByteArray *err, int *status);
 
 // Writes `requests` through the write engine with the command line's
 // settings, the user's journal and the link's neighbour probe. False, with
