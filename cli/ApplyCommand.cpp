@@ -74,15 +74,34 @@ int run(const Arguments &arguments, const QString &password, QByteArray *out, QB
         *err += loadString(UsageErrorString).arg(error).toUtf8();
         return CommissionCommand::UsageError;
     }
+    // A row the plan itself refuses (a value a scan reported that no write
+    // offers) is reported as such; the other rows go on.
     QList<WriteRequest> requests;
-    for (const PlannedGateway &planned : *plan)
-        requests.append({planned.mac, planned.change});
+    for (const PlannedGateway &planned : *plan) {
+        if (!planned.refused())
+            requests.append({planned.mac, planned.change});
+    }
     WriteEngine::Settings settings;
     settings.reportUnplanned = true;
     WriteEngine::Result result;
     int status = CommissionCommand::Confirmed;
     if (!CommissionCommand::runWrites(arguments, password, requests, settings, &result, err, &status))
         return status;
+    QList<WriteReport> reports;
+    qsizetype next = 0;
+    for (const PlannedGateway &planned : *plan) {
+        if (!planned.refused()) {
+            reports.append(result.reports.value(next++));
+            continue;
+        }
+        WriteReport refused;
+        refused.mac = MacAddressText(MacAddressFromText(planned.mac));
+        refused.result = QStringLiteral("refused");
+        refused.text = planned.refusal;
+        refused.status = CommissionCommand::Refused;
+        reports.append(refused);
+    }
+    result.reports = reports;
     return report(arguments, result, out);
 }
 

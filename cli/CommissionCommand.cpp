@@ -163,9 +163,26 @@ QList<QJsonObject> writesOf(const QList<QJsonObject> &entries, const QString &ma
     return writes;
 }
 
-int runHistory(const CommissionCommand::Arguments &a, QByteArray *out)
+// The journal's entries; false, with the reason on `err`, when it cannot be
+// read. Damaged lines are skipped and said.
+bool journalEntries(QList<QJsonObject> *entries, QByteArray *err)
 {
-    const QList<QJsonObject> entries = WriteJournal().entries();
+    const WriteJournal::ReadResult journal = WriteJournal().read();
+    if (!journal.error.isEmpty()) {
+        *err += journal.error.toUtf8() + '\n';
+        return false;
+    }
+    if (journal.damagedLines > 0)
+        *err += journal.damageNote().toUtf8() + '\n';
+    *entries = journal.entries;
+    return true;
+}
+
+int runHistory(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
+{
+    QList<QJsonObject> entries;
+    if (!journalEntries(&entries, err))
+        return CommissionCommand::Refused;
     QHash<QString, QString> outcomes;
     for (const QJsonObject &entry : entries) {
         if (JournalEntry::isOutcome(entry))
@@ -378,7 +395,7 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
     if (a.command == QLatin1String("reset"))
         return runReset(a, out, err);
     if (a.command == QLatin1String("history"))
-        return runHistory(a, out);
+        return runHistory(a, out, err);
 
     QString error;
     std::optional<QString> password = resolvePassword(a.password, a.change.locked == true, &error, err);
@@ -399,7 +416,10 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
 
     ConfigurationChange change = a.change;
     if (a.command == QLatin1String("restore")) {
-        const QList<QJsonObject> writes = writesOf(WriteJournal().entries(), MacAddressText(MacAddressFromText(a.mac)));
+        QList<QJsonObject> entries;
+        if (!journalEntries(&entries, err))
+            return Refused;
+        const QList<QJsonObject> writes = writesOf(entries, MacAddressText(MacAddressFromText(a.mac)));
         const int index = a.at < 0 ? int(writes.size()) - 1 : a.at - 1;
         if (index < 0 || index >= writes.size()) {
             *err += loadString(NoSnapshotString).arg(a.at < 0 ? QString() : QString::number(a.at), a.mac).toUtf8() + '\n';
