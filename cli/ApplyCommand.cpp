@@ -1,4 +1,5 @@
 #include "ApplyCommand.h"
+#include "Texts.h"
 
 #include "SitePlan.h"
 #include "StringTable.h"
@@ -10,9 +11,6 @@
 #include <QUuid>
 
 namespace {
-
-constexpr int UsageErrorString = 397;
-constexpr int SummaryString = 453;
 
 using CommissionCommand::Arguments;
 
@@ -39,7 +37,7 @@ int report(const Arguments &arguments, const WriteEngine::Result &result, QByteA
         rows.append(reportJson(entry));
         text += render(entry, false);
     }
-    const QString summary = loadString(SummaryString)
+    const QString summary = loadString(Text::ApplySummary)
                                 .arg(counts.value(QStringLiteral("confirmed")))
                                 .arg(counts.value(QStringLiteral("notConfirmed")) + counts.value(QStringLiteral("notSent"))
                                      + counts.value(QStringLiteral("notFoundAgain")))
@@ -71,7 +69,7 @@ int run(const Arguments &arguments, const QString &password, QByteArray *out, QB
     QString error;
     const std::optional<QList<PlannedGateway>> plan = SitePlan::read(arguments.planPath, &error);
     if (!plan) {
-        *err += loadString(UsageErrorString).arg(error).toUtf8();
+        *err += loadString(Text::UsageError).arg(error).toUtf8();
         return CommissionCommand::UsageError;
     }
     // A row the plan itself refuses (a value a scan reported that no write

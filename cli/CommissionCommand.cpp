@@ -1,6 +1,9 @@
 #include "CommissionCommand.h"
+#include "Texts.h"
 
 #include "ApplyCommand.h"
+#include "HistoryCommand.h"
+#include "ResetCommand.h"
 #include "BroadcastDestinations.h"
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
@@ -22,32 +25,6 @@
 
 namespace {
 
-// Texts of the writing commands.
-enum CommissionText : int {
-    HelpString = 420,
-    NotFoundString = 421,
-    JournalFailedString = 430,
-    NothingToWriteString = 431,
-    PasswordVisibleString = 436,
-    BadMacString = 437,
-    BadValueString = 438,
-    PasswordFileString = 439,
-    ResetSentString = 440,
-    NoHistoryString = 441,
-    NoSnapshotString = 442,
-    NeedsChangeString = 444,
-    ResetNotSentString = 445,
-    BadMacTailString = 446,
-    PasswordOutsideCodePageString = 457,
-    DamagedSnapshotString = 500,
-};
-// Shared with the scan's command line.
-constexpr int UsageErrorString = 397;
-constexpr int UnknownOptionString = 400;
-constexpr int MissingValueString = 401;
-constexpr int RepeatedOptionString = 405;
-constexpr int UnexpectedArgumentString = 406;
-constexpr int SocketFailedString = 407;
 
 constexpr int MinTimeoutMs = 100;
 constexpr int MaxTimeoutMs = 60000;
@@ -87,13 +64,13 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
                                        QString *error, QByteArray *err)
 {
     if (sources.commandLine) {
-        *err += loadString(PasswordVisibleString).toUtf8() + '\n';
+        *err += loadString(Text::PasswordVisible).toUtf8() + '\n';
         return sources.commandLine;
     }
     if (!sources.file.isEmpty()) {
         QFile file(sources.file);
         if (!file.open(QIODevice::ReadOnly) || file.size() > MaxPasswordFileBytes) {
-            *error = loadString(PasswordFileString).arg(sources.file, file.errorString());
+            *error = loadString(Text::PasswordFile).arg(sources.file, file.errorString());
             return std::nullopt;
         }
         // The first line, without its line end.
@@ -105,112 +82,8 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
     if (sources.environment)
         return sources.environment;
     if (ask && sources.terminal)
-        return PasswordPrompt::ask(loadString(WriteText::PasswordNeeded));
+        return PasswordPrompt::ask(loadString(Text::WritePasswordNeeded));
     return QString();
-}
-
-// ---- the other commands ----------------------------------------------------
-
-int runReset(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
-{
-    const quint32 address = a.change.dhcp == true ? 0 : a.change.address.value_or(0);
-    const QString addressText = address == 0 ? QStringLiteral("dhcp") : DottedAddressText(address);
-    const QString tail = QStringLiteral("%1-%2").arg(a.macByte5, 2, 16, QLatin1Char('0')).arg(a.macByte6, 2, 16, QLatin1Char('0')).toUpper();
-    if (address != 0 && !a.force) {
-        // Another listed gateway or another device must not lose its address;
-        // a holder whose MAC ends in the tail is the gateway itself.
-        QString holder;
-        GatewayScanner scanner(CommissionCommand::scanSettings(a, QString()));
-        if (scanner.run() == GatewayScanner::Outcome::Finished) {
-            for (int row = 0; row < scanner.list().count() && holder.isEmpty(); ++row) {
-                if (ParseDottedAddress(scanner.list().cellText(row, GatewayList::IpAddressColumn)) == address)
-                    holder = scanner.list().cellText(row, GatewayList::MacAddressColumn);
-            }
-        }
-        if (holder.isEmpty())
-            holder = NeighbourProbe::holderOf(address);
-        if (!holder.isEmpty() && !holder.endsWith(tail)) {
-            *err += loadString(WriteText::ListedHolder).arg(addressText, holder).toUtf8() + '\n';
-            return CommissionCommand::Refused;
-        }
-    }
-    QString reason;
-    WriteJournal journal;
-    // The gateway lies outside every subnet: nothing of it can be read.
-    if (!journal.append(JournalEntry::reset(QUuid::createUuid().toString(QUuid::WithoutBraces), tail, addressText),
-                        &reason)) {
-        *err += loadString(JournalFailedString).arg(journal.path(), reason).toUtf8() + '\n';
-        return CommissionCommand::Refused;
-    }
-    if (!WriteEngine::sendReset(address, a.macByte5, a.macByte6, BuildAdapterBroadcastList())) {
-        *err += loadString(ResetNotSentString).toUtf8() + '\n';
-        return CommissionCommand::NotConfirmed;
-    }
-    *out += loadString(ResetSentString).arg(tail, addressText).toUtf8() + '\n';
-    return CommissionCommand::Confirmed;
-}
-
-QList<QJsonObject> writesOf(const QList<QJsonObject> &entries, const QString &macText)
-{
-    QList<QJsonObject> writes;
-    for (const QJsonObject &entry : entries) {
-        if (!JournalEntry::isWrite(entry))
-            continue;
-        if (!macText.isEmpty() && entry.value(QStringLiteral("mac")).toString() != macText)
-            continue;
-        writes.append(entry);
-    }
-    return writes;
-}
-
-// The journal's entries; false, with the reason on `err`, when it cannot be
-// read. Damaged lines are skipped and said.
-bool journalEntries(QList<QJsonObject> *entries, QByteArray *err)
-{
-    const WriteJournal::ReadResult journal = WriteJournal().read();
-    if (!journal.error.isEmpty()) {
-        *err += journal.error.toUtf8() + '\n';
-        return false;
-    }
-    if (journal.damagedLines > 0)
-        *err += journal.damageNote().toUtf8() + '\n';
-    *entries = journal.entries;
-    return true;
-}
-
-int runHistory(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
-{
-    QList<QJsonObject> entries;
-    if (!journalEntries(&entries, err))
-        return CommissionCommand::Refused;
-    QHash<QString, QString> outcomes;
-    for (const QJsonObject &entry : entries) {
-        if (JournalEntry::isOutcome(entry))
-            outcomes.insert(entry.value(QStringLiteral("id")).toString(), entry.value(QStringLiteral("outcome")).toString());
-    }
-    const QString mac = a.mac.isEmpty() ? QString() : MacAddressText(MacAddressFromText(a.mac));
-    const QList<QJsonObject> writes = writesOf(entries, mac);
-    QJsonArray list;
-    QString text;
-    for (int i = 0; i < writes.size(); ++i) {
-        QJsonObject entry = writes.at(i);
-        const QString outcome = outcomes.value(entry.value(QStringLiteral("id")).toString(), QStringLiteral("unknown"));
-        entry.insert(QStringLiteral("number"), i + 1);
-        entry.insert(QStringLiteral("outcome"), outcome);
-        list.append(entry);
-        const QString who = entry.contains(QStringLiteral("mac")) ? entry.value(QStringLiteral("mac")).toString()
-                                                                   : entry.value(QStringLiteral("macTail")).toString();
-        const QJsonObject read = entry.value(QStringLiteral("read")).toObject();
-        text += QStringLiteral("%1  %2  %3  %4  %5  %6\n")
-                    .arg(i + 1, 3)
-                    .arg(entry.value(QStringLiteral("time")).toString(), entry.value(QStringLiteral("command")).toString(),
-                         who, read.value(QStringLiteral("ip")).toString(QStringLiteral("-")), outcome);
-    }
-    if (a.json)
-        *out += QJsonDocument(QJsonObject{{QStringLiteral("writes"), list}}).toJson(QJsonDocument::Indented);
-    else
-        *out += (writes.isEmpty() ? loadString(NoHistoryString) + QLatin1Char('\n') : text).toUtf8();
-    return CommissionCommand::Confirmed;
 }
 
 } // namespace
@@ -225,7 +98,7 @@ bool scanSucceeded(GatewayScanner::Outcome outcome, const QString &socketError, 
         *status = PortTaken;
         return false;
     case GatewayScanner::Outcome::SocketFailed:
-        *err += loadString(SocketFailedString).arg(socketError).toUtf8() + '\n';
+        *err += loadString(Text::SocketFailed).arg(socketError).toUtf8() + '\n';
         *status = NotFound;
         return false;
     case GatewayScanner::Outcome::Finished:
@@ -248,7 +121,7 @@ ScanSettings scanSettings(const Arguments &arguments, const QString &password)
 
 QString helpText()
 {
-    return loadString(HelpString);
+    return loadString(Text::CommissionHelp);
 }
 
 bool handles(const QString &command)
@@ -286,11 +159,11 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
             || ((name == QLatin1String("--dry-run") || name == QLatin1String("--keep-going"))
                 && a.command != QLatin1String("apply"));
         if ((!Flags.contains(name) && !CommonOptions.contains(name) && !isSetOption && !isAt) || misplacedFlag) {
-            *error = loadString(UnknownOptionString).arg(name);
+            *error = loadString(Text::UnknownOption).arg(name);
             return std::nullopt;
         }
         if (given.contains(name)) {
-            *error = loadString(RepeatedOptionString).arg(name);
+            *error = loadString(Text::RepeatedOption).arg(name);
             return std::nullopt;
         }
         given.append(name);
@@ -307,7 +180,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         }
         if (!value) {
             if (i + 1 >= arguments.size()) {
-                *error = loadString(MissingValueString).arg(name);
+                *error = loadString(Text::MissingValue).arg(name);
                 return std::nullopt;
             }
             value = arguments.at(++i);
@@ -334,7 +207,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
             a.password.file = *value;
         }
         if (!ok) {
-            *error = loadString(BadValueString).arg(name, *value);
+            *error = loadString(Text::BadValue).arg(name, *value);
             return std::nullopt;
         }
     }
@@ -344,15 +217,15 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
     const auto takeMac = [&](const QString &text) {
         const std::optional<QString> mac = normalisedMac(text);
         if (!mac)
-            *error = loadString(BadMacString).arg(text);
+            *error = loadString(Text::BadMac).arg(text);
         a.mac = mac.value_or(QString());
         return mac.has_value();
     };
     const int wanted = a.command == QLatin1String("history") ? (positional.isEmpty() ? 0 : 1)
                      : a.command == QLatin1String("reset") ? 2 : 1;
     if (positional.size() != wanted) {
-        *error = positional.size() > wanted ? loadString(UnexpectedArgumentString).arg(positional.value(wanted))
-                                            : loadString(BadMacString).arg(QString());
+        *error = positional.size() > wanted ? loadString(Text::UnexpectedArgument).arg(positional.value(wanted))
+                                            : loadString(Text::BadMac).arg(QString());
         return std::nullopt;
     }
     if (a.command == QLatin1String("apply")) {
@@ -366,13 +239,13 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         bool ok = tail.size() == 4;
         const uint value = tail.toUInt(&ok, 16);
         if (!ok || tail.size() != 4) {
-            *error = loadString(BadMacTailString).arg(positional.at(0));
+            *error = loadString(Text::BadMacTail).arg(positional.at(0));
             return std::nullopt;
         }
         a.macByte5 = quint8(value >> 8);
         a.macByte6 = quint8(value & 0xFF);
         if (!a.change.take(QStringLiteral("--ip"), positional.at(1))) {
-            *error = loadString(BadValueString).arg(QStringLiteral("ADDR"), positional.at(1));
+            *error = loadString(Text::BadValue).arg(QStringLiteral("ADDR"), positional.at(1));
             return std::nullopt;
         }
         return a;
@@ -380,7 +253,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
     if (wanted == 1 && !takeMac(positional.at(0)))
         return std::nullopt;
     if (a.command == QLatin1String("set") && !changeGiven) {
-        *error = loadString(NeedsChangeString);
+        *error = loadString(Text::NeedsChange);
         return std::nullopt;
     }
     return a;
@@ -393,47 +266,33 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
         return Confirmed;
     }
     if (a.command == QLatin1String("reset"))
-        return runReset(a, out, err);
+        return ResetCommand::run(a, out, err);
     if (a.command == QLatin1String("history"))
-        return runHistory(a, out, err);
+        return HistoryCommand::run(a, out, err);
 
     QString error;
     std::optional<QString> password = resolvePassword(a.password, a.change.locked == true, &error, err);
     // From the file, the environment or the terminal as from --password: a
     // gateway takes the password as code page 1252 bytes.
     if (password && !isWindows1252Encodable(*password)) {
-        error = loadString(PasswordOutsideCodePageString);
+        error = loadString(Text::WritePasswordOutsideCodePage);
         password.reset();
     }
     if (!password) {
-        *err += loadString(UsageErrorString).arg(error).toUtf8();
+        *err += loadString(Text::UsageError).arg(error).toUtf8();
         return UsageError;
     }
     if (a.change.locked == true && password->isEmpty()) {
-        *err += loadString(UsageErrorString).arg(loadString(WriteText::PasswordNeeded)).toUtf8();
+        *err += loadString(Text::UsageError).arg(loadString(Text::WritePasswordNeeded)).toUtf8();
         return UsageError;
     }
 
     ConfigurationChange change = a.change;
     if (a.command == QLatin1String("restore")) {
-        QList<QJsonObject> entries;
-        if (!journalEntries(&entries, err))
+        const std::optional<ConfigurationChange> snapshot = HistoryCommand::snapshotToRestore(a, err);
+        if (!snapshot)
             return Refused;
-        const QList<QJsonObject> writes = writesOf(entries, MacAddressText(MacAddressFromText(a.mac)));
-        const int index = a.at < 0 ? int(writes.size()) - 1 : a.at - 1;
-        if (index < 0 || index >= writes.size()) {
-            *err += loadString(NoSnapshotString).arg(a.at < 0 ? QString() : QString::number(a.at), a.mac).toUtf8() + '\n';
-            return Refused;
-        }
-        // Only what the snapshot read goes back, each value as `set` would
-        // take it; a damaged one refuses the whole restore.
-        QString damagedKey;
-        const std::optional<GatewayReading> snapshot = JournalEntry::snapshot(writes.at(index), &damagedKey);
-        if (!snapshot) {
-            *err += loadString(DamagedSnapshotString).arg(QString::number(index + 1), damagedKey).toUtf8() + '\n';
-            return Refused;
-        }
-        change = ConfigurationChange::fromSnapshot(*snapshot);
+        change = *snapshot;
     }
 
     if (a.command == QLatin1String("apply"))
@@ -446,7 +305,7 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
     WriteReport report = result.reports.value(0);
     if (report.result == QLatin1String("missing")) {
         report.result = QStringLiteral("notFound");
-        report.text = loadString(NotFoundString).arg(report.mac);
+        report.text = loadString(Text::GatewayNotFound).arg(report.mac);
     } else if (report.result == QLatin1String("nothingToWrite")) {
         report.status = Confirmed;
     }
@@ -474,7 +333,7 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
         QString reason;
         if (journal.append(JournalEntry::write(command, report, plan), &reason))
             return true;
-        *error = loadString(JournalFailedString).arg(journal.path(), reason);
+        *error = loadString(Text::JournalFailed).arg(journal.path(), reason);
         return false;
     };
     safeguards.recordOutcome = [&journal](const WriteReport &report) {

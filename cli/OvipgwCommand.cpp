@@ -12,19 +12,6 @@
 
 namespace {
 
-constexpr int HelpString = 396;
-constexpr int UsageErrorString = 397;
-constexpr int UnknownCommandString = 398;
-constexpr int NoCommandString = 399;
-constexpr int UnknownOptionString = 400;
-constexpr int MissingValueString = 401;
-constexpr int NotAnAddressString = 402;
-constexpr int BadTimeoutString = 403;
-constexpr int BadFormatString = 404;
-constexpr int RepeatedOptionString = 405;
-constexpr int UnexpectedArgumentString = 406;
-constexpr int SocketFailedString = 407;
-
 constexpr int MinTimeoutMs = 100;
 constexpr int MaxTimeoutMs = 60000;
 
@@ -68,14 +55,14 @@ namespace OvipgwCommand {
 
 QString helpText()
 {
-    return loadString(HelpString);
+    return loadString(Text::OvipgwHelp);
 }
 
 std::optional<Parsed> parse(const QStringList &arguments, QString *error)
 {
     Parsed parsed;
     if (arguments.isEmpty()) {
-        *error = loadString(NoCommandString);
+        *error = loadString(Text::NoCommand);
         return std::nullopt;
     }
     if (isHelp(arguments.first())) {
@@ -83,8 +70,8 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
         return parsed;
     }
     if (arguments.first() != QLatin1String("scan")) {
-        *error = loadString(arguments.first().startsWith(QLatin1Char('-')) ? UnknownOptionString
-                                                                            : UnknownCommandString)
+        *error = loadString(arguments.first().startsWith(QLatin1Char('-')) ? Text::UnknownOption
+                                                                            : Text::UnknownCommand)
                      .arg(arguments.first());
         return std::nullopt;
     }
@@ -97,7 +84,7 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
             continue;
         }
         if (!argument.startsWith(QLatin1String("--"))) {
-            *error = loadString(UnexpectedArgumentString).arg(argument);
+            *error = loadString(Text::UnexpectedArgument).arg(argument);
             return std::nullopt;
         }
         QString name = argument;
@@ -109,17 +96,17 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
         static const QStringList known{QStringLiteral("--broadcast"), QStringLiteral("--password"),
                                        QStringLiteral("--timeout"), QStringLiteral("--format")};
         if (!known.contains(name)) {
-            *error = loadString(UnknownOptionString).arg(name);
+            *error = loadString(Text::UnknownOption).arg(name);
             return std::nullopt;
         }
         if (given.contains(name)) {
-            *error = loadString(RepeatedOptionString).arg(name);
+            *error = loadString(Text::RepeatedOption).arg(name);
             return std::nullopt;
         }
         given.append(name);
         if (!value) {
             if (i + 1 >= arguments.size()) {
-                *error = loadString(MissingValueString).arg(name);
+                *error = loadString(Text::MissingValue).arg(name);
                 return std::nullopt;
             }
             value = arguments.at(++i);
@@ -127,7 +114,7 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
 
         if (name == QLatin1String("--broadcast")) {
             if (!isDottedIpv4(*value)) {
-                *error = loadString(NotAnAddressString).arg(*value);
+                *error = loadString(Text::NotAnAddress).arg(*value);
                 return std::nullopt;
             }
             parsed.scan.broadcast = *value;
@@ -141,14 +128,14 @@ std::optional<Parsed> parse(const QStringList &arguments, QString *error)
             bool ok = false;
             const int timeout = value->toInt(&ok, 10);
             if (!ok || timeout < MinTimeoutMs || timeout > MaxTimeoutMs) {
-                *error = loadString(BadTimeoutString);
+                *error = loadString(Text::BadTimeout);
                 return std::nullopt;
             }
             parsed.scan.timeoutMs = timeout;
         } else {
             const auto format = formatNamed(*value);
             if (!format) {
-                *error = loadString(BadFormatString);
+                *error = loadString(Text::BadFormat);
                 return std::nullopt;
             }
             parsed.scan.format = *format;
@@ -170,14 +157,14 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
             commission.reset();
         }
         if (!commission) {
-            *err += loadString(UsageErrorString).arg(error).toUtf8();
+            *err += loadString(Text::UsageError).arg(error).toUtf8();
             return UsageError;
         }
         return CommissionCommand::run(*commission, out, err);
     }
     const std::optional<Parsed> parsed = parse(arguments, &error);
     if (!parsed) {
-        *err += loadString(UsageErrorString).arg(error).toUtf8();
+        *err += loadString(Text::UsageError).arg(error).toUtf8();
         return UsageError;
     }
     if (parsed->help) {
@@ -200,7 +187,7 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
         *err += NoReplyDiagnosis::portTakenText().toUtf8() + '\n';
         return PortTaken;
     case GatewayScanner::Outcome::SocketFailed:
-        *err += loadString(SocketFailedString).arg(scanner.socketError()).toUtf8() + '\n';
+        *err += loadString(Text::SocketFailed).arg(scanner.socketError()).toUtf8() + '\n';
         return NoneFound;
     case GatewayScanner::Outcome::Finished:
         break;

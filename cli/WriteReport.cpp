@@ -1,4 +1,5 @@
 #include "WriteReport.h"
+#include "Texts.h"
 
 #include "StringTable.h"
 
@@ -7,8 +8,6 @@
 #include <QJsonObject>
 
 namespace {
-
-constexpr int FieldHeaderString = 443;
 
 } // namespace
 
@@ -40,7 +39,7 @@ QByteArray render(const WriteReport &report, bool json)
     QString text = report.mac + QStringLiteral(": ") + report.text + QLatin1Char('\n');
     if (report.fields.isEmpty())
         return text.toUtf8();
-    QList<QStringList> lines{loadString(FieldHeaderString).split(QLatin1Char('\t'))};
+    QList<QStringList> lines{loadString(Text::ReportFieldHeader).split(QLatin1Char('\t'))};
     for (const FieldComparison &field : report.fields)
         lines.append({field.key, field.wanted, field.reported, field.matches() ? QString() : QStringLiteral("!")});
     QList<int> widths(4, 0);

@@ -1,4 +1,5 @@
 #include "WriteDecision.h"
+#include "Texts.h"
 
 #include "DeviceTables.h"
 #include "StringTable.h"
@@ -9,19 +10,19 @@ int refusalOf(const GatewayReading &current, const ConfigurationChange &change, 
 {
     if (change.touchesRecord() || change.oemType || change.locked) {
         if (current.status == int(RowStatus::WrongPassword))
-            return WriteText::Locked;
+            return Text::WriteLocked;
         if (current.status == int(RowStatus::CorruptContent))
-            return WriteText::Corrupt;
+            return Text::WriteCorrupt;
         if (!current.identified())
-            return WriteText::UnknownType;
+            return Text::WriteUnknownType;
         // A record sent from fields never read would carry zeros.
         if (!current.recordRead)
-            return WriteText::RecordNotRead;
+            return Text::WriteRecordNotRead;
         if (!ModeAllowed(plan.target.typeCode, plan.target.mode(), current.firmware))
-            return WriteText::ModeRefused;
+            return Text::WriteModeRefused;
     }
     if (change.touchesNetwork() && !current.networkRead)
-        return WriteText::NetworkNotRead;
+        return Text::WriteNetworkNotRead;
     return 0;
 }
 
@@ -47,9 +48,9 @@ bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware)
 QString WritePlan::refusalText() const
 {
     const QString text = loadString(refusal);
-    if (refusal == WriteText::ModeRefused)
+    if (refusal == Text::WriteModeRefused)
         return text.arg(modeKey(target.mode()));
-    if (refusal == WriteText::ListedHolder || refusal == WriteText::ProbedHolder)
+    if (refusal == Text::WriteListedHolder || refusal == Text::WriteProbedHolder)
         return text.arg(DottedAddressText(target.address), holder);
     return text;
 }
@@ -108,13 +109,13 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     plan.refusal = refusalOf(current, wanted, plan);
     // Locking a record needs the password; a row that sends no record does not.
     if (!plan.refusal && plan.setup && plan.lock && !context.passwordGiven)
-        plan.refusal = WriteText::PasswordNeeded;
+        plan.refusal = Text::WritePasswordNeeded;
     // A DHCP gateway made fixed at the address it has holds that address itself.
     if (plan.refusal || !plan.movesToFixedAddress() || target.address == current.address || context.force)
         return plan;
     for (auto other = context.others.cbegin(); other != context.others.cend(); ++other) {
         if (other.value() == target.address) {
-            plan.refusal = WriteText::ListedHolder;
+            plan.refusal = Text::WriteListedHolder;
             plan.holder = MacAddressText(MacAddressFromText(other.key()));
             return plan;
         }
@@ -126,6 +127,6 @@ void refuseTakenAddress(WritePlan *plan, const QString &holder)
 {
     if (plan->refusal || holder.isEmpty() || normalisedMac(holder) == normalisedMac(plan->target.mac))
         return;
-    plan->refusal = WriteText::ProbedHolder;
+    plan->refusal = Text::WriteProbedHolder;
     plan->holder = holder;
 }

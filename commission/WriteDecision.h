@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayReading.h"
+#include "Texts.h"
 #include "WantedValues.h"
 
 #include <QHash>
@@ -54,17 +55,3 @@ bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware);
 // plan's new fixed address (NeighbourProbe), is another device's.
 void refuseTakenAddress(WritePlan *plan, const QString &holder);
 
-// Texts of the refusals of the writing commands.
-namespace WriteText {
-enum : int {
-    Locked = 422,
-    Corrupt = 423,
-    UnknownType = 424,
-    RecordNotRead = 425,
-    NetworkNotRead = 426,
-    ModeRefused = 427,
-    ListedHolder = 428,
-    ProbedHolder = 429,
-    PasswordNeeded = 447,
-};
-} // namespace WriteText

@@ -1,4 +1,5 @@
 #include "WriteEngine.h"
+#include "Texts.h"
 
 #include "BroadcastDestinations.h"
 #include "ExchangeWaits.h"
@@ -17,11 +18,6 @@
 namespace {
 
 constexpr int MaxDatagramsPerNotification = 64;
-constexpr int NothingToWriteString = 431;
-constexpr int MissingString = 452;
-constexpr int WouldWriteString = 454;
-constexpr int NotInPlanString = 455;
-constexpr int SkippedString = 456;
 
 QString normalisedMac(const QString &mac)
 {
@@ -139,7 +135,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         const auto row = rows.constFind(job.request.mac);
         if (row == rows.cend()) {
             report.result = QStringLiteral("missing");
-            report.text = loadString(MissingString);
+            report.text = loadString(Text::GatewayMissing);
             report.status = WriteStatus::NotFound;
             continue;
         }
@@ -161,7 +157,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         }
         if (job.plan.nothingToSend()) {
             report.result = QStringLiteral("nothingToWrite");
-            report.text = loadString(NothingToWriteString);
+            report.text = loadString(Text::NothingToWrite);
             continue;
         }
         job.write = true;
@@ -173,7 +169,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
                 changed.append(field.key);
         }
         report.result = QStringLiteral("changed");
-        report.text = loadString(WouldWriteString).arg(changed.join(QStringLiteral(", ")));
+        report.text = loadString(Text::WouldWrite).arg(changed.join(QStringLiteral(", ")));
     }
     // A site is written whole or not at all, unless the caller accepts a
     // part: a refused row stops every other one before anything is sent.
@@ -181,7 +177,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         for (Job &job : jobs) {
             if (job.write) {
                 job.write = false;
-                refuse(job.report, QStringLiteral("skipped"), loadString(SkippedString));
+                refuse(job.report, QStringLiteral("skipped"), loadString(Text::WriteSkipped));
             }
         }
     }
@@ -197,7 +193,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         WriteReport report;
         report.mac = list.cellText(row, GatewayList::MacAddressColumn);
         report.result = QStringLiteral("notInPlan");
-        report.text = loadString(NotInPlanString);
+        report.text = loadString(Text::NotInPlan);
         report.read = list.reading(row);
         result->unplanned.append(report);
     }

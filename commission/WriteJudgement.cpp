@@ -1,14 +1,10 @@
 #include "WriteJudgement.h"
+#include "Texts.h"
 
 #include "StringTable.h"
 #include "WriteDecision.h"
 
 namespace {
-
-constexpr int ConfirmedString = 432;
-constexpr int NotConfirmedString = 433;
-constexpr int NotFoundAgainString = 434;
-constexpr int NotSentString = 435;
 
 QString typeText(quint32 typeCode)
 {
@@ -75,7 +71,7 @@ void judgeWrite(WriteReport *report, const WritePlan &plan, const std::optional<
     report->reported = reported;
     if (!reported) {
         report->result = QStringLiteral("notFoundAgain");
-        report->text = loadString(NotFoundAgainString);
+        report->text = loadString(Text::WriteNotFoundAgain);
         return;
     }
     ConfigurationChange expected = plan.wanted;
@@ -92,13 +88,13 @@ void judgeWrite(WriteReport *report, const WritePlan &plan, const std::optional<
     }
     if (report->sent.size() != plan.exchanges()) {
         report->result = QStringLiteral("notSent");
-        report->text = loadString(NotSentString);
+        report->text = loadString(Text::WriteNotSent);
     } else if (differing.isEmpty()) {
         report->result = QStringLiteral("confirmed");
-        report->text = loadString(ConfirmedString);
+        report->text = loadString(Text::WriteConfirmed);
         report->status = WriteStatus::Confirmed;
     } else {
         report->result = QStringLiteral("notConfirmed");
-        report->text = loadString(NotConfirmedString).arg(differing.join(QStringLiteral(", ")));
+        report->text = loadString(Text::WriteNotConfirmed).arg(differing.join(QStringLiteral(", ")));
     }
 }

@@ -7,9 +7,6 @@
 #include <QStandardPaths>
 
 namespace {
-
-constexpr int NoGatewayString = 380;
-constexpr int OutsideSubnetString = 381;
 constexpr int PortTakenString = Text::PortInUse;
 
 bool installed(const QString &program)
@@ -36,7 +33,7 @@ QString noGatewayText(const QStringList &destinations, const QList<LocalAdapter>
                       const QString &firewall)
 {
     const QString named = firewall.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(firewall);
-    return loadString(NoGatewayString).arg(DestinationsText(destinations, adapters), named);
+    return loadString(Text::NoGateway).arg(DestinationsText(destinations, adapters), named);
 }
 
 QString portTakenText()
@@ -46,7 +43,7 @@ QString portTakenText()
 
 QString outsideSubnetText()
 {
-    return loadString(OutsideSubnetString);
+    return loadString(Text::OutsideSubnet);
 }
 
 } // namespace NoReplyDiagnosis

@@ -13,11 +13,6 @@
 namespace {
 
 // Texts of the three columns the window does not have.
-constexpr int StatusHeaderString = 385;
-constexpr int AdapterHeaderString = 386;
-constexpr int InSubnetHeaderString = 387;
-constexpr int YesString = 388;
-constexpr int NoString = 389;
 // Names of RowStatus 0-5.
 constexpr int StatusNameBase = 390;
 
@@ -30,14 +25,14 @@ QStringList headers()
     QStringList texts;
     for (int column = 0; column < GatewayList::ColumnCount; ++column)
         texts.append(loadString(GatewayList::headerString(column)));
-    texts << loadString(StatusHeaderString) << loadString(AdapterHeaderString)
-          << loadString(InSubnetHeaderString);
+    texts << loadString(Text::StatusHeader) << loadString(Text::AdapterHeader)
+          << loadString(Text::InSubnetHeader);
     return texts;
 }
 
 QString yesNo(bool value)
 {
-    return loadString(value ? YesString : NoString);
+    return loadString(value ? Text::ScanYes : Text::ScanNo);
 }
 
 QStringList lineOf(const ScanRow &row)

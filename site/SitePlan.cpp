@@ -16,23 +16,6 @@
 namespace {
 
 constexpr qint64 MaxPlanBytes = 1024 * 1024;
-constexpr int PlanLineString = 448;      // "line %1: %2"
-constexpr int NoMacColumnString = 449;
-constexpr int UnknownColumnString = 450;
-constexpr int DuplicateMacString = 451;
-constexpr int PlanTooLargeString = 461;
-constexpr int BadMacString = 437;
-constexpr int BadValueString = 438;
-constexpr int EmptyPathString = 470;
-constexpr int CellString = 471;          // "column %1 \"%2\": %3"
-constexpr int UnreadableString = 472;
-constexpr int ControlCharacterString = 473;
-constexpr int ColumnTwiceString = 474;
-constexpr int SameValueString = 475;
-constexpr int CellsBeyondString = 476;
-constexpr int NotYesOrNoString = 477;
-constexpr int NotOfferedString = 478;
-constexpr int NetworkNotReadString = 489;
 // The list's own columns the window does not have: status, adapter, in subnet.
 constexpr int FirstListOnlyHeader = 385;
 constexpr int LastListOnlyHeader = 387;
@@ -336,7 +319,7 @@ QString decode(const QByteArray &bytes)
 std::optional<QList<PlannedGateway>> read(const QString &path, QString *error)
 {
     if (path.isEmpty()) {
-        *error = loadString(EmptyPathString);
+        *error = loadString(Text::PlanEmptyPath);
         return std::nullopt;
     }
     QFile file(path);
@@ -348,7 +331,7 @@ std::optional<QList<PlannedGateway>> read(const QString &path, QString *error)
     // device reports none.
     const QByteArray bytes = file.read(MaxPlanBytes + 1);
     if (bytes.size() > MaxPlanBytes) {
-        *error = loadString(PlanTooLargeString).arg(path);
+        *error = loadString(Text::PlanTooLarge).arg(path);
         return std::nullopt;
     }
     return parse(decode(bytes), error);
@@ -359,18 +342,18 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
     const QString body = text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
     const QList<Record> lines = records(body, separatorOf(body));
     const auto failLine = [error](int line, const QString &message) {
-        *error = loadString(PlanLineString).arg(line).arg(message);
+        *error = loadString(Text::PlanLine).arg(line).arg(message);
         return std::nullopt;
     };
     if (lines.isEmpty())
-        return failLine(1, loadString(NoMacColumnString));
+        return failLine(1, loadString(Text::PlanNoMacColumn));
 
     // What each column feeds, and whether the file is the scan's own list:
     // there a value outside what `set` offers is the gateway's, and refuses
     // only its row.
     const QStringList headers = lines.first().cells;
     const auto failCell = [&](int line, qsizetype column, const QString &message) {
-        return failLine(line, loadString(CellString).arg(column + 1).arg(headers.value(column).trimmed(), message));
+        return failLine(line, loadString(Text::PlanCell).arg(column + 1).arg(headers.value(column).trimmed(), message));
     };
     QStringList feeds;
     QHash<QString, qsizetype> planned; // value -> column planning it
@@ -378,10 +361,10 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
     for (qsizetype column = 0; column < headers.size(); ++column) {
         const QString name = headers.at(column).trimmed();
         if (const std::optional<QChar> c = controlCharacter(name))
-            return failCell(1, column, loadString(ControlCharacterString).arg(c->unicode(), 4, 16, QLatin1Char('0')));
+            return failCell(1, column, loadString(Text::PlanControlCharacter).arg(c->unicode(), 4, 16, QLatin1Char('0')));
         for (qsizetype before = 0; before < column; ++before) {
             if (headerKey(headers.at(before)) == headerKey(name))
-                return failLine(1, loadString(ColumnTwiceString).arg(name));
+                return failLine(1, loadString(Text::PlanColumnTwice).arg(name));
         }
         QString feed;
         if (PlanColumns.contains(name.toLower()))
@@ -389,12 +372,12 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
         else if (listColumns().contains(headerKey(name)))
             feed = listColumns().value(headerKey(name));
         else
-            return failLine(1, loadString(UnknownColumnString).arg(name));
+            return failLine(1, loadString(Text::PlanUnknownColumn).arg(name));
         scanList = scanList || isListMacHeader(name);
         if (!feed.isEmpty()) {
             for (const QString &value : valuesOf(feed)) {
                 if (planned.contains(value))
-                    return failLine(1, loadString(SameValueString).arg(headers.at(planned.value(value)).trimmed(), name));
+                    return failLine(1, loadString(Text::PlanSameValue).arg(headers.at(planned.value(value)).trimmed(), name));
                 planned.insert(value, column);
             }
         }
@@ -402,7 +385,7 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
     }
     const qsizetype macColumn = feeds.indexOf(Mac);
     if (macColumn < 0)
-        return failLine(1, loadString(NoMacColumnString));
+        return failLine(1, loadString(Text::PlanNoMacColumn));
     const qsizetype subnetColumn = feeds.indexOf(Subnet);
 
     QList<PlannedGateway> plan;
@@ -414,14 +397,14 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
         if (std::all_of(cells.cbegin(), cells.cend(), [](const QString &cell) { return cell.trimmed().isEmpty(); }))
             continue;
         if (cells.size() > feeds.size())
-            return failLine(line, loadString(CellsBeyondString).arg(cells.size()).arg(feeds.size()));
+            return failLine(line, loadString(Text::PlanCellsBeyond).arg(cells.size()).arg(feeds.size()));
         // A NUL or line break ends or splits the value where a program
         // reading it would stop; no column, not even a passed-over one, has one.
         for (qsizetype column = 0; column < cells.size(); ++column) {
             const std::optional<QChar> c = controlCharacter(cells.at(column).trimmed());
             if (c && (*c == QChar::Null || !feeds.at(column).isEmpty()))
                 return failCell(line, column,
-                                loadString(ControlCharacterString).arg(c->unicode(), 4, 16, QLatin1Char('0')));
+                                loadString(Text::PlanControlCharacter).arg(c->unicode(), 4, 16, QLatin1Char('0')));
         }
 
         PlannedGateway gateway;
@@ -430,9 +413,9 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
         mac.remove(QLatin1Char('-')).remove(QLatin1Char(':')).remove(QLatin1Char(' '));
         static const QRegularExpression MacDigits(QStringLiteral("^[0-9A-F]{12}$"));
         if (!MacDigits.match(mac).hasMatch())
-            return failCell(line, macColumn, loadString(BadMacString).arg(cells.value(macColumn).trimmed()));
+            return failCell(line, macColumn, loadString(Text::BadMac).arg(cells.value(macColumn).trimmed()));
         if (seen.contains(mac))
-            return failLine(line, loadString(DuplicateMacString).arg(cells.value(macColumn).trimmed()));
+            return failLine(line, loadString(Text::PlanDuplicateMac).arg(cells.value(macColumn).trimmed()));
         seen.append(mac);
         gateway.mac = mac;
 
@@ -444,31 +427,31 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
             if (feed == Protect) {
                 const std::optional<bool> locked = yesOrNo(cell);
                 if (!locked)
-                    return failCell(line, column, loadString(NotYesOrNoString).arg(cell));
+                    return failCell(line, column, loadString(Text::PlanNotYesOrNo).arg(cell));
                 gateway.change.locked = locked;
                 continue;
             }
             const std::optional<OptionValues> values = optionValues(feed, cell);
             if (!values)
-                return failCell(line, column, loadString(UnreadableString).arg(cell));
+                return failCell(line, column, loadString(Text::PlanUnreadable).arg(cell));
             // Until the network record is read, the list shows where the
             // gateway answered from, which may be a DHCP lease: planned as
             // it stands, it would pin the lease as a fixed address.
             if (scanList && feed == QLatin1String("ip") && subnetColumn >= 0
                 && cells.value(subnetColumn).trimmed().isEmpty() && values->first().second != QLatin1String("dhcp")) {
                 if (!gateway.refused())
-                    gateway.refusal = loadString(NetworkNotReadString);
+                    gateway.refusal = loadString(Text::PlanNetworkNotRead);
                 continue;
             }
             for (const auto &[option, value] : *values) {
                 if (gateway.change.take(option, value))
                     continue;
                 if (!scanList)
-                    return failCell(line, column, loadString(BadValueString).arg(option, cell));
+                    return failCell(line, column, loadString(Text::BadValue).arg(option, cell));
                 // Every later cell is still read: a cell that cannot be read
                 // is the plan's fault, not the gateway's.
                 if (!gateway.refused())
-                    gateway.refusal = loadString(NotOfferedString).arg(headers.at(column).trimmed(), cell);
+                    gateway.refusal = loadString(Text::PlanNotOffered).arg(headers.at(column).trimmed(), cell);
             }
         }
         if (gateway.refused())

@@ -1,4 +1,5 @@
 #include "WriteJournal.h"
+#include "Texts.h"
 
 #include "StringTable.h"
 
@@ -20,19 +21,6 @@
 namespace {
 
 constexpr int LockTimeoutMs = 10000;
-constexpr int CannotCreateFolderString = 458;
-constexpr int NotARegularFileString = 459;
-constexpr int LockedByAnotherString = 460;
-constexpr int IsFolderString = 479;
-constexpr int IsPipeString = 480;
-constexpr int IsDeviceString = 481;
-constexpr int IsSocketString = 482;
-constexpr int CannotReadString = 483;
-constexpr int NoPermissionString = 484;
-constexpr int ReadOnlyString = 485;
-constexpr int CannotWriteFolderString = 486;
-constexpr int OthersMayChangeString = 487;
-constexpr int DamagedLinesString = 488;
 // A snapshot line is a few KiB; a longer line is no entry of ours and is
 // read past rather than into memory.
 constexpr qint64 MaxLineBytes = 1024 * 1024;
@@ -48,24 +36,24 @@ QString errnoText(int error)
 QString notRegularText(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return loadString(IsFolderString);
+        return loadString(Text::JournalIsFolder);
     if (S_ISFIFO(mode))
-        return loadString(IsPipeString);
+        return loadString(Text::JournalIsPipe);
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return loadString(IsDeviceString);
+        return loadString(Text::JournalIsDevice);
     if (S_ISSOCK(mode))
-        return loadString(IsSocketString);
-    return loadString(NotARegularFileString);
+        return loadString(Text::JournalIsSocket);
+    return loadString(Text::JournalNotARegularFile);
 }
 
 // Why no file can be made in `folder`, from the errno of the attempt.
 QString unwritableFolderText(const QString &folder, int error)
 {
     if (error == EACCES || error == EPERM)
-        return loadString(NoPermissionString).arg(folder);
+        return loadString(Text::JournalNoPermission).arg(folder);
     if (error == EROFS)
-        return loadString(ReadOnlyString).arg(folder);
-    return loadString(CannotWriteFolderString).arg(folder, errnoText(error));
+        return loadString(Text::JournalReadOnly).arg(folder);
+    return loadString(Text::JournalCannotWriteFolder).arg(folder, errnoText(error));
 }
 
 // The journal's folder, made owner-only when it is new. An existing one is
@@ -79,16 +67,16 @@ bool prepareFolder(const QString &folder, QString *error)
     if (::stat(name.constData(), &status) != 0) {
         if (errno != ENOENT || !QDir().mkpath(QFileInfo(folder).path())
             || (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) || ::stat(name.constData(), &status) != 0) {
-            *error = loadString(CannotCreateFolderString).arg(folder);
+            *error = loadString(Text::JournalCannotCreateFolder).arg(folder);
             return false;
         }
     }
     if (!S_ISDIR(status.st_mode)) {
-        *error = loadString(CannotCreateFolderString).arg(folder);
+        *error = loadString(Text::JournalCannotCreateFolder).arg(folder);
         return false;
     }
     if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (status.st_mode & S_ISVTX) == 0) {
-        *error = loadString(OthersMayChangeString).arg(folder);
+        *error = loadString(Text::JournalOthersMayChange).arg(folder);
         return false;
     }
     if (::faccessat(AT_FDCWD, name.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
@@ -162,7 +150,7 @@ QString WriteJournal::defaultPath()
 
 QString WriteJournal::ReadResult::damageNote() const
 {
-    return damagedLines == 0 ? QString() : loadString(DamagedLinesString).arg(damagedLines);
+    return damagedLines == 0 ? QString() : loadString(Text::JournalDamagedLines).arg(damagedLines);
 }
 
 bool WriteJournal::append(QJsonObject entry, QString *error)
@@ -182,7 +170,7 @@ bool WriteJournal::append(QJsonObject entry, QString *error)
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(LockTimeoutMs)) {
         if (lock.error() == QLockFile::LockFailedError) {
-            *error = loadString(LockedByAnotherString);
+            *error = loadString(Text::JournalLockedByAnother);
             return false;
         }
         // Not another program's lock: the lock file itself cannot be made.
@@ -224,16 +212,16 @@ bool WriteJournal::append(QJsonObject entry, QString *error)
 #else
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.path())) {
-        *error = loadString(CannotCreateFolderString).arg(info.path());
+        *error = loadString(Text::JournalCannotCreateFolder).arg(info.path());
         return false;
     }
     if (info.exists() && !info.isFile()) {
-        *error = loadString(NotARegularFileString);
+        *error = loadString(Text::JournalNotARegularFile);
         return false;
     }
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(LockTimeoutMs)) {
-        *error = loadString(LockedByAnotherString);
+        *error = loadString(Text::JournalLockedByAnother);
         return false;
     }
     QFile file(m_path);
@@ -254,12 +242,12 @@ WriteJournal::ReadResult WriteJournal::read() const
     const int fd = openRegular(m_path, O_RDONLY, &cause);
     if (fd < 0) {
         if (!cause.isEmpty())
-            result.error = loadString(CannotReadString).arg(m_path, cause);
+            result.error = loadString(Text::JournalCannotRead).arg(m_path, cause);
         return result;
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        result.error = loadString(CannotReadString).arg(m_path, file.errorString());
+        result.error = loadString(Text::JournalCannotRead).arg(m_path, file.errorString());
         return result;
     }
 #else
@@ -267,7 +255,7 @@ WriteJournal::ReadResult WriteJournal::read() const
         return result;
     file.setFileName(m_path);
     if (!QFileInfo(m_path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        result.error = loadString(CannotReadString).arg(m_path, loadString(NotARegularFileString));
+        result.error = loadString(Text::JournalCannotRead).arg(m_path, loadString(Text::JournalNotARegularFile));
         return result;
     }
 #endif
@@ -278,7 +266,7 @@ WriteJournal::ReadResult WriteJournal::read() const
         const QByteArray chunk = file.readLine(ChunkBytes);
         if (chunk.isEmpty()) {
             if (file.error() != QFileDevice::NoError)
-                result.error = loadString(CannotReadString).arg(m_path, file.errorString());
+                result.error = loadString(Text::JournalCannotRead).arg(m_path, file.errorString());
             break;
         }
         if (!overlong) {
