@@ -340,7 +340,11 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
         QString ignored;
         journal.append(JournalEntry::outcome(report), &ignored);
     };
-    safeguards.holdersOf = [](const QList<quint32> &addresses) { return NeighbourProbe::holdersOf(addresses); };
+    safeguards.checkAddresses = [](const QList<quint32> &addresses) {
+        AddressCheck check;
+        check.holders = NeighbourProbe::holdersOf(addresses);
+        return check;
+    };
 
     WriteEngine engine(settings, safeguards);
     *result = engine.run(requests);

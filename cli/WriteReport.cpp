@@ -25,6 +25,8 @@ QJsonObject reportJson(const WriteReport &report)
                      {QStringLiteral("exitStatus"), report.status},
                      {QStringLiteral("sent"), QJsonArray::fromStringList(report.sent)},
                      {QStringLiteral("fields"), fields}};
+    if (!report.addressCheck.isEmpty())
+        root.insert(QStringLiteral("addressCheck"), report.addressCheck);
     if (report.read)
         root.insert(QStringLiteral("read"), report.read->toJson());
     if (report.reported)

@@ -126,8 +126,13 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
             && taken.value(job.request.mac) != *change.address)
             wanted.append(*change.address);
     }
-    const QHash<quint32, QString> probed =
-        wanted.isEmpty() || !m_safeguards.holdersOf ? QHash<quint32, QString>() : m_safeguards.holdersOf(wanted);
+    AddressCheck probed;
+    if (!wanted.isEmpty()) {
+        if (m_safeguards.checkAddresses)
+            probed = m_safeguards.checkAddresses(wanted);
+        else
+            probed.unchecked = QSet<quint32>(wanted.cbegin(), wanted.cend());
+    }
 
     bool anyRefused = false;
     for (Job &job : jobs) {
@@ -148,8 +153,13 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         context.force = m_settings.force;
         job.plan = planWrite(current, job.request.change, context);
         report.fields = compareFields(job.plan.wanted, current);
-        if (job.plan.movesToFixedAddress() && job.plan.target.address != current.address && !m_settings.force)
-            refuseTakenAddress(&job.plan, probed.value(job.plan.target.address));
+        if (job.plan.movesToFixedAddress() && job.plan.target.address != current.address && !m_settings.force) {
+            const quint32 address = job.plan.target.address;
+            refuseTakenAddress(&job.plan, probed.holders.value(address));
+            report.addressCheck = probed.unchecked.contains(address) ? QStringLiteral("notChecked")
+                : probed.holders.contains(address)                   ? QStringLiteral("taken")
+                                                                     : QStringLiteral("free");
+        }
         if (job.plan.refusal) {
             refuse(report, QStringLiteral("refused"), job.plan.refusalText());
             anyRefused = true;

@@ -16,6 +16,16 @@
 
 class QEventLoop;
 
+// What the link says of addresses a write would give: who answers at each
+// one already, and which could not be asked about (no neighbour table, no
+// local subnet holds the address, no answer in time), so that "free" is
+// never claimed without evidence.
+struct AddressCheck
+{
+    QHash<quint32, QString> holders; // address -> MAC answering there ("00-50-...")
+    QSet<quint32> unchecked;
+};
+
 // One gateway to write: its MAC address (12 hex digits) and what it is to get.
 struct WriteRequest
 {
@@ -49,8 +59,8 @@ public:
         std::function<bool(const WriteReport &report, const WritePlan &plan, QString *error)> recordSnapshot;
         // Records how a recorded write ended.
         std::function<void(const WriteReport &report)> recordOutcome;
-        // The MAC address answering at each address on the link, if any.
-        std::function<QHash<quint32, QString>(const QList<quint32> &addresses)> holdersOf;
+        // Asks the link about the new fixed addresses.
+        std::function<AddressCheck(const QList<quint32> &addresses)> checkAddresses;
     };
 
     struct Settings

@@ -49,6 +49,9 @@ struct WriteReport
     QString text;
     int status = WriteStatus::Confirmed;
     QStringList sent;
+    // For a new fixed address: "free", "taken" or "notChecked" (the link
+    // could not be asked); empty when the write gives no new address.
+    QString addressCheck;
     std::optional<GatewayReading> read;
     std::optional<GatewayReading> reported;
     QList<FieldComparison> fields;
