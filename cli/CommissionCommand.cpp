@@ -324,6 +324,8 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
     settings.password = password;
     settings.force = arguments.force;
     settings.keepGoing = settings.keepGoing && arguments.keepGoing;
+    // A lost datagram costs a round, not a second run of the command.
+    settings.retryRounds = 2;
     settings.dryRun = arguments.dryRun;
 
     WriteJournal journal;

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int MaxDatagramsPerNotification = 64;
 
 QString normalisedMac(const QString &mac)
 {
@@ -46,7 +45,8 @@ struct WriteEngine::Job
 {
     WriteRequest request;
     WriteReport report;
-    WritePlan plan;
+    WritePlan plan;    // what the row is to get, judged at the end
+    WritePlan pending; // the exchanges the current round sends
     bool write = false;
     QString destination; // where the gateway answers now; empty: nowhere known
 };
@@ -55,8 +55,8 @@ WriteEngine::WriteEngine(const Settings &settings, const Safeguards &safeguards,
     : QObject(parent)
     , m_settings(settings)
     , m_safeguards(safeguards)
+    , m_exchanges(settings.password, WriteExchanges::loopWait())
 {
-    connect(&m_socket, &QUdpSocket::readyRead, this, &WriteEngine::receive);
 }
 
 WriteEngine::~WriteEngine() = default;
@@ -89,21 +89,8 @@ WriteEngine::Result WriteEngine::run(const QList<WriteRequest> &requests)
     const bool anyWrite = std::any_of(jobs.cbegin(), jobs.cend(), [](const Job &job) { return job.write; });
     if (!m_settings.dryRun && anyWrite) {
         send(jobs, &result);
-        if (result.journalError.isEmpty()) {
-            emit phase(QStringLiteral("confirm"), int(jobs.size()), m_settings.scan.timeoutMs);
-            GatewayScanner after(m_settings.scan);
-            if (!scan(after, &result)) {
-                // What went out is recorded all the same.
-                for (Job &job : jobs) {
-                    if (job.write && m_safeguards.recordOutcome) {
-                        job.report.result = QStringLiteral("notConfirmed");
-                        m_safeguards.recordOutcome(job.report);
-                    }
-                }
-                return result;
-            }
-            confirm(after.list(), jobs);
-        }
+        if (result.journalError.isEmpty())
+            confirm(jobs, &result);
     }
     for (const Job &job : jobs)
         result.reports.append(job.report);
@@ -227,81 +214,62 @@ void WriteEngine::send(QList<Job> &jobs, Result *result)
             return;
         }
     }
-    for (Job &job : jobs)
+    for (Job &job : jobs) {
         job.destination = job.write ? DottedAddressText(job.report.read->address) : QString();
+        job.pending = job.plan;
+    }
+    sendPending(jobs);
+}
 
+void WriteEngine::sendPending(QList<Job> &jobs)
+{
     sendIpSetups(jobs);
-    lookUpLeases(jobs, result);
-    sendIdentities(jobs);
-    sendNetworks(jobs);
-    sendSetups(jobs);
+    lookUpLeases(jobs);
+    sendKind(jobs, &WritePlan::identity, QStringLiteral("identity"));
+    sendKind(jobs, &WritePlan::network, QStringLiteral("network"));
+    sendKind(jobs, &WritePlan::setup, QStringLiteral("setup"));
 }
 
-bool WriteEngine::open(bool broadcast)
+namespace {
+
+WriteExchanges::Target targetOf(const QString &mac, const QString &destination, const WritePlan &plan)
 {
-    // Exclusive, like every socket on the gateway port: replies must not go
-    // to another program.
-    if (!m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress))
-        return false;
-    SocketOptions::enlargeReceiveBuffer(m_socket.socketDescriptor());
-    return SocketOptions::setBroadcast(m_socket.socketDescriptor(), broadcast);
+    return {mac, destination, plan.target, plan.lock};
 }
 
-void WriteEngine::close()
-{
-    m_socket.close();
-    m_networkJobs.clear();
-    m_acknowledgedBy.clear();
-}
-
-void WriteEngine::wait(int milliseconds)
-{
-    QEventLoop loop;
-    m_wait = &loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-    m_wait = nullptr;
-}
+} // namespace
 
 void WriteEngine::sendIpSetups(QList<Job> &jobs)
 {
     QList<Job *> due;
+    QList<WriteExchanges::Target> targets;
     for (Job &job : jobs) {
-        if (job.write && job.plan.address)
+        if (job.write && job.pending.address) {
             due.append(&job);
+            targets.append(targetOf(job.request.mac, job.destination, job.pending));
+        }
     }
     if (due.isEmpty())
         return;
     emit phase(QStringLiteral("ipSetup"), int(due.size()), ExchangeWait::WriteMs);
-    const bool opened = open(true);
-    for (Job *job : due) {
-        const quint16 tail = quint16(ParseHexNumber(job->request.mac.right(4)));
-        const QByteArray telegram =
-            BuildIpSetup(job->plan.target.dhcp ? 0 : job->plan.target.address, quint8(tail >> 8), quint8(tail & 0xFF));
-        bool sent = false;
-        for (const QString &destination : m_settings.ipSetupDestinations) {
-            sent = (opened
-                    && m_socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port)
-                        == telegram.size())
-                || sent;
-        }
-        if (sent) {
-            job->report.sent.append(QStringLiteral("ipSetup"));
-            job->destination = job->plan.target.dhcp ? QString() : DottedAddressText(job->plan.target.address);
+    const QList<bool> sent = m_exchanges.ipSetup(targets, m_settings.ipSetupDestinations);
+    for (qsizetype i = 0; i < due.size(); ++i) {
+        Job *job = due.at(i);
+        if (sent.at(i)) {
+            if (!job->report.sent.contains(QStringLiteral("ipSetup")))
+                job->report.sent.append(QStringLiteral("ipSetup"));
+            job->destination = job->pending.target.dhcp ? QString() : DottedAddressText(job->pending.target.address);
         } else {
             // Nothing else goes to a gateway whose address change failed.
             job->destination.clear();
         }
     }
-    if (opened)
-        wait(ExchangeWait::WriteMs);
-    close();
 }
 
-void WriteEngine::lookUpLeases(QList<Job> &jobs, Result *result)
+void WriteEngine::lookUpLeases(QList<Job> &jobs)
 {
     const bool anyDhcp = std::any_of(jobs.cbegin(), jobs.cend(), [](const Job &job) {
-        return job.write && job.plan.address && job.plan.target.dhcp && !job.report.sent.isEmpty();
+        return job.write && job.pending.address && job.pending.target.dhcp && job.report.sent.contains(QStringLiteral("ipSetup"));
     });
     if (!anyDhcp)
         return;
@@ -311,158 +279,99 @@ void WriteEngine::lookUpLeases(QList<Job> &jobs, Result *result)
     Result ignored;
     if (!scan(leased, &ignored))
         return;
-    Q_UNUSED(result)
     const QHash<QString, int> rows = rowsByMac(leased.list());
     for (Job &job : jobs) {
-        if (job.write && job.plan.address && job.plan.target.dhcp && rows.contains(job.request.mac)
-            && !job.report.sent.isEmpty())
+        if (job.write && job.pending.address && job.pending.target.dhcp && rows.contains(job.request.mac)
+            && job.report.sent.contains(QStringLiteral("ipSetup")))
             job.destination = DottedAddressText(leased.list().reading(rows.value(job.request.mac)).address);
     }
 }
 
-void WriteEngine::sendIdentities(QList<Job> &jobs)
+void WriteEngine::sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QString &name)
 {
     QList<Job *> due;
+    QList<WriteExchanges::Target> targets;
     for (Job &job : jobs) {
-        if (job.write && job.plan.identity && !job.destination.isEmpty())
+        if (job.write && job.pending.*kind && !job.destination.isEmpty()) {
             due.append(&job);
-    }
-    if (due.isEmpty())
-        return;
-    emit phase(QStringLiteral("identity"), int(due.size()), ExchangeWait::WriteMs);
-    if (!open(false))
-        return close();
-    for (Job *job : due) {
-        const QByteArray telegram = BuildIdentityWrite(job->plan.target.typeCode);
-        if (m_socket.writeDatagram(telegram, QHostAddress(InetAddr(job->destination)), Telegram::Port)
-            == telegram.size())
-            job->report.sent.append(QStringLiteral("identity"));
-    }
-    wait(ExchangeWait::WriteMs);
-    close();
-}
-
-void WriteEngine::sendNetworks(QList<Job> &jobs)
-{
-    QList<Job *> due;
-    for (Job &job : jobs) {
-        if (job.write && job.plan.network && !job.destination.isEmpty())
-            due.append(&job);
-    }
-    if (due.isEmpty())
-        return;
-    emit phase(QStringLiteral("network"), int(due.size()), ExchangeWait::WriteMs);
-    if (!open(false))
-        return close();
-    m_acknowledged = 0;
-    // Each gateway answers the request with its network record; the write
-    // is that record with the new values.
-    for (Job *job : due) {
-        const quint32 address = InetAddr(job->destination);
-        m_networkJobs.insert(address, job);
-        const QByteArray request = BuildRequest(Telegram::NetworkRequest);
-        m_socket.writeDatagram(request, QHostAddress(address), Telegram::Port);
-    }
-    wait(ExchangeWait::WriteMs);
-    close();
-}
-
-void WriteEngine::sendSetups(QList<Job> &jobs)
-{
-    QList<Job *> due;
-    for (Job &job : jobs) {
-        if (job.write && job.plan.setup && !job.destination.isEmpty())
-            due.append(&job);
-    }
-    if (due.isEmpty())
-        return;
-    emit phase(QStringLiteral("setup"), int(due.size()), ExchangeWait::WriteMs);
-    if (!open(false))
-        return close();
-    for (Job *job : due) {
-        const GatewayReading &c = job->plan.target;
-        SetupWriteInput input;
-        input.modeIndex = c.mode();
-        input.portText = QString::number(c.port);
-        input.remoteAddressText = DottedAddressText(c.remoteAddress);
-        input.allowedMaskText = DottedAddressText(c.remoteMask);
-        input.baudRateText = QString::number(c.baudRate);
-        input.dataBitsText = QString::number(c.dataBits);
-        input.stopBitsText = QString::number(c.stopBits);
-        input.parityIndex = c.parity;
-        input.flowControlIndex = c.flowControl;
-        input.macText = job->request.mac;
-        input.typeCode = c.typeCode;
-        input.passwordProtection = job->plan.lock;
-        input.password = m_settings.password;
-        const QByteArray telegram = BuildSetupWrite(input);
-        if (m_socket.writeDatagram(telegram, QHostAddress(InetAddr(job->destination)), Telegram::Port)
-            == telegram.size())
-            job->report.sent.append(QStringLiteral("setup"));
-    }
-    wait(ExchangeWait::WriteMs);
-    close();
-}
-
-void WriteEngine::receive()
-{
-    for (int i = 0; i < MaxDatagramsPerNotification && m_socket.hasPendingDatagrams(); ++i) {
-        const QNetworkDatagram datagram = m_socket.receiveDatagram(Telegram::ReceiveBufferSize);
-        Job *job = m_networkJobs.value(datagram.senderAddress().toIPv4Address());
-        if (!job)
-            continue;
-        const QByteArray bytes = datagram.data();
-        if (IsNetworkAcknowledgement(bytes)) {
-            // Each gateway's first acknowledgement counts; the wait ends
-            // once every gateway has given one.
-            if (!m_acknowledgedBy.contains(job)) {
-                m_acknowledgedBy.insert(job);
-                ++m_acknowledged;
-            }
-            if (m_acknowledged == m_networkJobs.size() && m_wait)
-                QTimer::singleShot(ExchangeWait::CompletionTailMs, m_wait.data(), &QEventLoop::quit);
-            continue;
+            targets.append(targetOf(job.request.mac, job.destination, job.pending));
         }
-        if (!AcceptNetworkReply(bytes))
-            continue;
-        const GatewayReading &target = job->plan.target;
-        const QByteArray write = BuildNetworkWrite(
-            bytes, NetworkMaskText(target.hostBits),
-            target.defaultGateway == 0 ? QString() : DottedAddressText(target.defaultGateway));
-        if (!write.isEmpty() && m_socket.writeDatagram(write, datagram.senderAddress(), Telegram::Port) == write.size()
-            && !job->report.sent.contains(QStringLiteral("network")))
-            job->report.sent.append(QStringLiteral("network"));
+    }
+    if (due.isEmpty())
+        return;
+    emit phase(name, int(due.size()), ExchangeWait::WriteMs);
+    const QList<bool> sent = kind == &WritePlan::identity ? m_exchanges.identity(targets)
+                           : kind == &WritePlan::network  ? m_exchanges.network(targets)
+                                                          : m_exchanges.setup(targets);
+    for (qsizetype i = 0; i < due.size(); ++i) {
+        if (sent.at(i) && !due.at(i)->report.sent.contains(name))
+            due.at(i)->report.sent.append(name);
     }
 }
 
-void WriteEngine::confirm(const GatewayList &list, QList<Job> &jobs)
+void WriteEngine::confirm(QList<Job> &jobs, Result *result)
 {
-    const QHash<QString, int> rows = rowsByMac(list);
+    // Every write is idempotent: a row that does not report what it was
+    // sent is planned again from what it reports now and gets what is still
+    // missing, with the same waits; one whose reply was merely lost is only
+    // read again. Bounded by the rounds the caller allows.
+    for (int round = 0;; ++round) {
+        emit phase(QStringLiteral("confirm"), int(jobs.size()), m_settings.scan.timeoutMs);
+        GatewayScanner after(m_settings.scan);
+        if (!scan(after, result)) {
+            // What went out is recorded all the same.
+            for (Job &job : jobs) {
+                if (job.write && m_safeguards.recordOutcome) {
+                    job.report.result = QStringLiteral("notConfirmed");
+                    m_safeguards.recordOutcome(job.report);
+                }
+            }
+            return;
+        }
+        const QHash<QString, int> rows = rowsByMac(after.list());
+        bool anyToSend = false;
+        bool allConfirmed = true;
+        for (Job &job : jobs) {
+            if (!job.write)
+                continue;
+            const auto row = rows.constFind(job.request.mac);
+            const std::optional<GatewayReading> reported =
+                row == rows.cend() ? std::nullopt : std::optional(after.list().reading(*row));
+            judgeWrite(&job.report, job.plan, reported);
+            job.pending = WritePlan{};
+            if (job.report.status == WriteStatus::Confirmed)
+                continue;
+            allConfirmed = false;
+            if (!reported || round >= m_settings.retryRounds)
+                continue;
+            WriteContext context;
+            context.passwordGiven = !m_settings.password.isEmpty();
+            context.force = true; // the address was checked before the first round
+            const WritePlan again = planWrite(*reported, job.request.change, context);
+            if (again.refusal || again.nothingToSend())
+                continue;
+            job.pending = again;
+            job.destination = DottedAddressText(reported->address);
+            anyToSend = true;
+        }
+        if (allConfirmed || round >= m_settings.retryRounds)
+            break;
+        if (anyToSend)
+            sendPending(jobs);
+    }
     for (Job &job : jobs) {
-        if (!job.write)
-            continue;
-        const auto row = rows.constFind(job.request.mac);
-        judgeWrite(&job.report, job.plan, row == rows.cend() ? std::nullopt : std::optional(list.reading(*row)));
-        if (m_safeguards.recordOutcome)
+        if (job.write && m_safeguards.recordOutcome)
             m_safeguards.recordOutcome(job.report);
     }
 }
 
 bool WriteEngine::sendReset(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QStringList &destinations)
 {
-    const QByteArray telegram = BuildIpSetup(newAddress, macByte5, macByte6);
     bool anySent = false;
     QEventLoop loop;
     for (const QString &destination : destinations) {
-        // A socket per telegram, as the window's reset does it: none holds
-        // the port between them.
-        QUdpSocket socket;
-        if (socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)
-            && SocketOptions::setBroadcast(socket.socketDescriptor(), true)) {
-            anySent = socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port)
-                    == telegram.size()
-                || anySent;
-        }
+        // A socket per telegram: none holds the port between them.
+        anySent = WriteExchanges::sendResetTelegram(newAddress, macByte5, macByte6, destination) || anySent;
         QTimer::singleShot(ExchangeWait::ResetTelegramMs, &loop, &QEventLoop::quit);
         loop.exec();
     }

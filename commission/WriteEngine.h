@@ -2,19 +2,16 @@
 
 #include "GatewayScanner.h"
 #include "WantedValues.h"
+#include "WriteExchanges.h"
 #include "WriteDecision.h"
 #include "WriteJudgement.h"
 
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QStringList>
-#include <QUdpSocket>
 
 #include <functional>
-
-class QEventLoop;
 
 // What the link says of addresses a write would give: who answers at each
 // one already, and which could not be asked about (no neighbour table, no
@@ -72,6 +69,9 @@ public:
         bool keepGoing = true;             // false: rows after a refusal are skipped
         bool dryRun = false;               // decide and report, send nothing
         bool reportUnplanned = false;      // list the gateways no request names
+        // Rounds of sending again what a gateway does not report yet (0: the
+        // written rows are read once and judged, as the window does).
+        int retryRounds = 0;
     };
 
     struct Result
@@ -105,24 +105,13 @@ private:
     bool scan(GatewayScanner &scanner, Result *result);
     void decide(const GatewayList &list, QList<Job> &jobs, Result *result);
     void send(QList<Job> &jobs, Result *result);
+    void sendPending(QList<Job> &jobs);
     void sendIpSetups(QList<Job> &jobs);
-    void sendIdentities(QList<Job> &jobs);
-    void sendNetworks(QList<Job> &jobs);
-    void sendSetups(QList<Job> &jobs);
-    void lookUpLeases(QList<Job> &jobs, Result *result);
-    void confirm(const GatewayList &list, QList<Job> &jobs);
-
-    bool open(bool broadcast);
-    void close();
-    void wait(int milliseconds);
-    void receive();
+    void lookUpLeases(QList<Job> &jobs);
+    void sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QString &name);
+    void confirm(QList<Job> &jobs, Result *result);
 
     Settings m_settings;
     Safeguards m_safeguards;
-    QUdpSocket m_socket;
-    QPointer<QEventLoop> m_wait;
-    // Network writes in flight, by the gateway's address.
-    QHash<quint32, Job *> m_networkJobs;
-    QSet<Job *> m_acknowledgedBy;
-    int m_acknowledged = 0;
+    WriteExchanges m_exchanges;
 };

@@ -1,0 +1,209 @@
+#include "WriteExchanges.h"
+
+#include "BroadcastDestinations.h"
+#include "ExchangeWaits.h"
+#include "SocketOptions.h"
+#include "Telegrams.h"
+#include "WantedValues.h"
+
+#include <QEventLoop>
+#include <QNetworkDatagram>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+constexpr int MaxDatagramsPerNotification = 64;
+
+SetupWriteInput setupInput(const WriteExchanges::Target &target, const QString &password)
+{
+    const GatewayReading &c = target.values;
+    SetupWriteInput input;
+    input.modeIndex = c.modeByte;
+    input.portText = QString::number(c.port);
+    input.remoteAddressText = DottedAddressText(c.remoteAddress);
+    input.allowedMaskText = DottedAddressText(c.remoteMask);
+    input.baudRateText = QString::number(c.baudRate);
+    input.dataBitsText = QString::number(c.dataBits);
+    input.stopBitsText = QString::number(c.stopBits);
+    input.parityIndex = c.parity;
+    input.flowControlIndex = c.flowControl;
+    input.macText = target.mac;
+    input.typeCode = c.typeCode;
+    input.passwordProtection = target.lock;
+    input.password = password;
+    return input;
+}
+
+} // namespace
+
+WriteExchanges::WriteExchanges(const QString &password, Wait wait, QObject *parent)
+    : QObject(parent)
+    , m_password(password)
+    , m_wait(std::move(wait))
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &WriteExchanges::receive);
+}
+
+WriteExchanges::Wait WriteExchanges::loopWait()
+{
+    return [](int milliseconds, const std::function<bool()> &done) {
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(milliseconds);
+        // Looks at `done` after every event batch; the tail is a timer of its own.
+        QTimer check;
+        bool tailStarted = false;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (!tailStarted && done()) {
+                tailStarted = true;
+                QTimer::singleShot(ExchangeWait::CompletionTailMs, &loop, &QEventLoop::quit);
+            }
+        });
+        check.start(ExchangeWait::PumpStepMs);
+        loop.exec();
+    };
+}
+
+bool WriteExchanges::open(bool broadcast)
+{
+    // Exclusive, like every socket on the gateway port: replies must not go
+    // to another program.
+    m_portTaken = !m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress);
+    if (m_portTaken)
+        return false;
+    SocketOptions::enlargeReceiveBuffer(m_socket.socketDescriptor());
+    return SocketOptions::setBroadcast(m_socket.socketDescriptor(), broadcast);
+}
+
+void WriteExchanges::close()
+{
+    m_socket.close();
+    m_networkTargets.clear();
+}
+
+QList<bool> WriteExchanges::ipSetup(const QList<Target> &targets, const QStringList &destinations)
+{
+    QList<bool> sent(targets.size(), false);
+    if (targets.isEmpty())
+        return sent;
+    const bool opened = open(true);
+    for (qsizetype i = 0; opened && i < targets.size(); ++i) {
+        const Target &target = targets.at(i);
+        const quint16 tail = quint16(ParseHexNumber(target.mac.right(4)));
+        const QByteArray telegram = BuildIpSetup(target.values.dhcp ? 0 : target.values.address, quint8(tail >> 8),
+                                                 quint8(tail & 0xFF));
+        for (const QString &destination : destinations) {
+            if (m_socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port)
+                == telegram.size())
+                sent[i] = true;
+        }
+    }
+    if (opened)
+        m_wait(ExchangeWait::WriteMs, [] { return false; });
+    close();
+    return sent;
+}
+
+QList<bool> WriteExchanges::identity(const QList<Target> &targets)
+{
+    QList<bool> sent(targets.size(), false);
+    if (targets.isEmpty())
+        return sent;
+    if (!open(false)) {
+        close();
+        return sent;
+    }
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QByteArray telegram = BuildIdentityWrite(targets.at(i).values.typeCode);
+        sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
+            == telegram.size();
+    }
+    m_wait(ExchangeWait::WriteMs, [] { return false; });
+    close();
+    return sent;
+}
+
+QList<bool> WriteExchanges::network(const QList<Target> &targets)
+{
+    m_networkSent = QList<bool>(targets.size(), false);
+    m_acknowledged = QList<bool>(targets.size(), false);
+    m_acknowledgedCount = 0;
+    if (targets.isEmpty())
+        return m_networkSent;
+    if (!open(false)) {
+        close();
+        return m_networkSent;
+    }
+    // Each gateway answers the request with its network record; the write
+    // is that record with the new values.
+    m_networkValues = targets;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const quint32 address = InetAddr(targets.at(i).destination);
+        m_networkTargets.insert(address, int(i));
+        m_socket.writeDatagram(BuildRequest(Telegram::NetworkRequest), QHostAddress(address), Telegram::Port);
+    }
+    m_wait(ExchangeWait::WriteMs, [this] { return m_acknowledgedCount == m_networkTargets.size(); });
+    close();
+    return m_networkSent;
+}
+
+QList<bool> WriteExchanges::setup(const QList<Target> &targets)
+{
+    QList<bool> sent(targets.size(), false);
+    if (targets.isEmpty())
+        return sent;
+    if (!open(false)) {
+        close();
+        return sent;
+    }
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QByteArray telegram = BuildSetupWrite(setupInput(targets.at(i), m_password));
+        sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
+            == telegram.size();
+    }
+    m_wait(ExchangeWait::WriteMs, [] { return false; });
+    close();
+    return sent;
+}
+
+void WriteExchanges::receive()
+{
+    for (int i = 0; i < MaxDatagramsPerNotification && m_socket.hasPendingDatagrams(); ++i) {
+        const QNetworkDatagram datagram = m_socket.receiveDatagram(Telegram::ReceiveBufferSize);
+        const auto found = m_networkTargets.constFind(datagram.senderAddress().toIPv4Address());
+        if (found == m_networkTargets.cend())
+            continue;
+        const int index = *found;
+        // Once a gateway has acknowledged, it is done: a second record it
+        // sends during the tail draws no second write.
+        if (m_acknowledged.at(index))
+            continue;
+        const QByteArray bytes = datagram.data();
+        if (IsNetworkAcknowledgement(bytes)) {
+            m_acknowledged[index] = true;
+            ++m_acknowledgedCount;
+            continue;
+        }
+        if (!AcceptNetworkReply(bytes))
+            continue;
+        const GatewayReading &values = m_networkValues.at(index).values;
+        const QByteArray write = BuildNetworkWrite(
+            bytes, NetworkMaskText(values.hostBits),
+            values.defaultGateway == 0 ? QString() : DottedAddressText(values.defaultGateway));
+        if (!write.isEmpty() && m_socket.writeDatagram(write, datagram.senderAddress(), Telegram::Port) == write.size())
+            m_networkSent[index] = true;
+    }
+}
+
+bool WriteExchanges::sendResetTelegram(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QString &destination)
+{
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)
+        || !SocketOptions::setBroadcast(socket.socketDescriptor(), true))
+        return false;
+    const QByteArray telegram = BuildIpSetup(newAddress, macByte5, macByte6);
+    return socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port) == telegram.size();
+}
