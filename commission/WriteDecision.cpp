@@ -50,6 +50,8 @@ QString WritePlan::refusalText() const
     const QString text = loadString(refusal);
     if (refusal == Text::WriteModeRefused)
         return text.arg(modeKey(target.mode()));
+    if (refusal == Text::SharedMacTail)
+        return text.arg(target.mac, holder);
     if (refusal == Text::WriteListedHolder || refusal == Text::WriteProbedHolder)
         return text.arg(DottedAddressText(target.address), holder);
     return text;
@@ -110,6 +112,19 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     // Locking a record needs the password; a row that sends no record does not.
     if (!plan.refusal && plan.setup && plan.lock && !context.passwordGiven)
         plan.refusal = Text::WritePasswordNeeded;
+    // IP-SETUP names its gateway by the last two bytes of the MAC address
+    // only: every listed gateway that ends alike would take the address too.
+    // No --force makes two devices share one address.
+    if (!plan.refusal && plan.address) {
+        const QString tail = normalisedMac(current.mac).right(4);
+        for (auto other = context.others.cbegin(); other != context.others.cend(); ++other) {
+            if (other.key().right(4) == tail && other.key() != normalisedMac(current.mac)) {
+                plan.refusal = Text::SharedMacTail;
+                plan.holder = MacAddressText(MacAddressFromText(other.key()));
+                return plan;
+            }
+        }
+    }
     // A DHCP gateway made fixed at the address it has holds that address itself.
     if (plan.refusal || !plan.movesToFixedAddress() || target.address == current.address || context.force)
         return plan;

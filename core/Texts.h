@@ -195,6 +195,7 @@ enum Number : int {
     JournalDamagedLines = 488,
     PlanNetworkNotRead = 489,
     DamagedSnapshot = 500,
+    SharedMacTail = 501,
 };
 } // namespace Text
 

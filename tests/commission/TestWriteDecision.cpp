@@ -135,6 +135,11 @@ private slots:
             << enOcean2 << QStringList{u"--mode"_s, u"udp-active"_s} << false << u"refused 427"_s << u""_s;
         QTest::newRow("oem identity") << eib << QStringList{u"--oem"_s, u"00010001"_s} << false
                                       << u"identity setup"_s << u""_s;
+        // A listed gateway ending in the same two MAC bytes (see decision()).
+        QTest::newRow("shared mac tail") << eib << QStringList{u"--ip"_s, u"198.18.0.77"_s} << false
+                                         << u"refused 501"_s << u""_s;
+        QTest::newRow("shared mac tail, no new address")
+            << eib << QStringList{u"--port"_s, u"10005"_s, u"--ip"_s, u"198.18.0.10"_s} << false << u"setup"_s << u""_s;
     }
 
     void decision()
@@ -146,6 +151,8 @@ private slots:
         QFETCH(QString, ignored);
         WriteContext context;
         context.others.insert(u"0050C24A000B"_s, 0xC612000B);
+        if (QByteArray(QTest::currentDataTag()).startsWith("shared"))
+            context.others.insert(u"0050C2FF000A"_s, 0xC612000C);
         context.passwordGiven = password;
         const WritePlan plan = planWrite(read, change(wanted), context);
         QCOMPARE(exchanges(plan), expected);
