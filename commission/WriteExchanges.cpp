@@ -67,30 +67,41 @@ WriteExchanges::Wait WriteExchanges::loopWait()
     };
 }
 
-bool WriteExchanges::open(bool broadcast)
+bool WriteExchanges::open(bool broadcast, qsizetype targets)
 {
+    m_sent = QList<bool>(targets, false);
+    m_acknowledged = QList<bool>(targets, false);
+    m_acknowledgedCount = 0;
+    m_networkTargets.clear();
     // Exclusive, like every socket on the gateway port: replies must not go
     // to another program.
     m_portTaken = !m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress);
     if (m_portTaken)
         return false;
+    m_receiving = true;
     SocketOptions::enlargeReceiveBuffer(m_socket.socketDescriptor());
     return SocketOptions::setBroadcast(m_socket.socketDescriptor(), broadcast);
 }
 
-void WriteExchanges::close()
+void WriteExchanges::end()
 {
+    m_receiving = false;
     m_socket.close();
     m_networkTargets.clear();
 }
 
-QList<bool> WriteExchanges::ipSetup(const QList<Target> &targets, const QStringList &destinations)
+QList<bool> WriteExchanges::waitAndEnd()
 {
-    QList<bool> sent(targets.size(), false);
-    if (targets.isEmpty())
-        return sent;
-    const bool opened = open(true);
-    for (qsizetype i = 0; opened && i < targets.size(); ++i) {
+    m_wait(ExchangeWait::WriteMs, [this] { return allAcknowledged(); });
+    end();
+    return m_sent;
+}
+
+bool WriteExchanges::beginIpSetup(const QList<Target> &targets, const QStringList &destinations)
+{
+    if (!open(true, targets.size()))
+        return false;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
         const Target &target = targets.at(i);
         const quint16 tail = quint16(ParseHexNumber(target.mac.right(4)));
         const QByteArray telegram = BuildIpSetup(target.values.dhcp ? 0 : target.values.address, quint8(tail >> 8),
@@ -98,81 +109,91 @@ QList<bool> WriteExchanges::ipSetup(const QList<Target> &targets, const QStringL
         for (const QString &destination : destinations) {
             if (m_socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port)
                 == telegram.size())
-                sent[i] = true;
+                m_sent[i] = true;
         }
     }
-    if (opened)
-        m_wait(ExchangeWait::WriteMs, [] { return false; });
-    close();
-    return sent;
+    return m_sent.contains(true);
+}
+
+bool WriteExchanges::beginIdentity(const QList<Target> &targets)
+{
+    if (!open(false, targets.size()))
+        return false;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QByteArray telegram = BuildIdentityWrite(targets.at(i).values.typeCode);
+        m_sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
+            == telegram.size();
+    }
+    return m_sent.contains(true);
+}
+
+bool WriteExchanges::beginNetwork(const QList<Target> &targets)
+{
+    if (!open(false, targets.size()))
+        return false;
+    // Each gateway answers the request with its network record; the write
+    // is that record with the new values.
+    m_networkValues = targets;
+    bool requested = false;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const quint32 address = InetAddr(targets.at(i).destination);
+        m_networkTargets.insert(address, int(i));
+        const QByteArray request = BuildRequest(Telegram::NetworkRequest);
+        requested = m_socket.writeDatagram(request, QHostAddress(address), Telegram::Port) == request.size() || requested;
+    }
+    return requested;
+}
+
+bool WriteExchanges::beginSetup(const QList<Target> &targets)
+{
+    if (!open(false, targets.size()))
+        return false;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QByteArray telegram = BuildSetupWrite(setupInput(targets.at(i), m_password));
+        m_sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
+            == telegram.size();
+    }
+    return m_sent.contains(true);
+}
+
+QList<bool> WriteExchanges::ipSetup(const QList<Target> &targets, const QStringList &destinations)
+{
+    if (targets.isEmpty())
+        return {};
+    beginIpSetup(targets, destinations);
+    return waitAndEnd();
 }
 
 QList<bool> WriteExchanges::identity(const QList<Target> &targets)
 {
-    QList<bool> sent(targets.size(), false);
     if (targets.isEmpty())
-        return sent;
-    if (!open(false)) {
-        close();
-        return sent;
-    }
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        const QByteArray telegram = BuildIdentityWrite(targets.at(i).values.typeCode);
-        sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
-            == telegram.size();
-    }
-    m_wait(ExchangeWait::WriteMs, [] { return false; });
-    close();
-    return sent;
+        return {};
+    beginIdentity(targets);
+    return waitAndEnd();
 }
 
 QList<bool> WriteExchanges::network(const QList<Target> &targets)
 {
-    m_networkSent = QList<bool>(targets.size(), false);
-    m_acknowledged = QList<bool>(targets.size(), false);
-    m_acknowledgedCount = 0;
     if (targets.isEmpty())
-        return m_networkSent;
-    if (!open(false)) {
-        close();
-        return m_networkSent;
-    }
-    // Each gateway answers the request with its network record; the write
-    // is that record with the new values.
-    m_networkValues = targets;
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        const quint32 address = InetAddr(targets.at(i).destination);
-        m_networkTargets.insert(address, int(i));
-        m_socket.writeDatagram(BuildRequest(Telegram::NetworkRequest), QHostAddress(address), Telegram::Port);
-    }
-    m_wait(ExchangeWait::WriteMs, [this] { return m_acknowledgedCount == m_networkTargets.size(); });
-    close();
-    return m_networkSent;
+        return {};
+    beginNetwork(targets);
+    return waitAndEnd();
 }
 
 QList<bool> WriteExchanges::setup(const QList<Target> &targets)
 {
-    QList<bool> sent(targets.size(), false);
     if (targets.isEmpty())
-        return sent;
-    if (!open(false)) {
-        close();
-        return sent;
-    }
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        const QByteArray telegram = BuildSetupWrite(setupInput(targets.at(i), m_password));
-        sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
-            == telegram.size();
-    }
-    m_wait(ExchangeWait::WriteMs, [] { return false; });
-    close();
-    return sent;
+        return {};
+    beginSetup(targets);
+    return waitAndEnd();
 }
 
 void WriteExchanges::receive()
 {
     for (int i = 0; i < MaxDatagramsPerNotification && m_socket.hasPendingDatagrams(); ++i) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram(Telegram::ReceiveBufferSize);
+        if (!m_receiving)
+            continue;
         const auto found = m_networkTargets.constFind(datagram.senderAddress().toIPv4Address());
         if (found == m_networkTargets.cend())
             continue;
@@ -185,6 +206,8 @@ void WriteExchanges::receive()
         if (IsNetworkAcknowledgement(bytes)) {
             m_acknowledged[index] = true;
             ++m_acknowledgedCount;
+            if (allAcknowledged() && m_onAcknowledged)
+                m_onAcknowledged();
             continue;
         }
         if (!AcceptNetworkReply(bytes))
@@ -194,7 +217,7 @@ void WriteExchanges::receive()
             bytes, NetworkMaskText(values.hostBits),
             values.defaultGateway == 0 ? QString() : DottedAddressText(values.defaultGateway));
         if (!write.isEmpty() && m_socket.writeDatagram(write, datagram.senderAddress(), Telegram::Port) == write.size())
-            m_networkSent[index] = true;
+            m_sent[index] = true;
     }
 }
 

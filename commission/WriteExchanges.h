@@ -41,37 +41,58 @@ public:
     // A wait on a nested event loop, for callers without a window.
     static Wait loopWait();
 
-    // Each returns, per target, whether its telegram was handed to the
+    // Each sends one kind to every target, waits with the caller's wait and
+    // closes, and returns per target whether its telegram was handed to the
     // network (for the subnet write: whether the write answering the
-    // gateway's record went out). Nothing is sent when the port cannot be
-    // opened; portTaken() tells then.
+    // gateway's record went out). portTaken() tells when the socket could
+    // not be opened; the wait runs all the same.
     QList<bool> ipSetup(const QList<Target> &targets, const QStringList &destinations);
     QList<bool> identity(const QList<Target> &targets);
     QList<bool> network(const QList<Target> &targets);
     QList<bool> setup(const QList<Target> &targets);
 
+    // The same in steps, for a caller that runs the wait itself: begin
+    // opens the socket and sends (false: nothing went out), the caller lets
+    // the event loop run (allAcknowledged() ends a subnet write's wait
+    // early), end() closes the socket.
+    bool beginIpSetup(const QList<Target> &targets, const QStringList &destinations);
+    bool beginIdentity(const QList<Target> &targets);
+    bool beginNetwork(const QList<Target> &targets);
+    bool beginSetup(const QList<Target> &targets);
+    bool allAcknowledged() const { return m_acknowledgedCount > 0 && m_acknowledgedCount == m_sent.size(); }
+    // From now on replies are left unhandled until end().
+    void stopReceiving() { m_receiving = false; }
+    void end();
+
+    // Per target of the last exchange: handed to the network; for the
+    // subnet write also whether the gateway acknowledged it.
+    QList<bool> sent() const { return m_sent; }
+    QList<bool> acknowledged() const { return m_acknowledged; }
     // Whether the last exchange could not open its socket.
     bool portTaken() const { return m_portTaken; }
-    // Per target of the last subnet write, whether the gateway acknowledged it.
-    QList<bool> acknowledged() const { return m_acknowledged; }
+
+    // Called once every gateway of a subnet write has acknowledged it.
+    void setAcknowledgedHandler(std::function<void()> handler) { m_onAcknowledged = std::move(handler); }
 
     // One reset telegram (IP-SETUP for the gateway whose MAC ends in the two
     // bytes) to `destination`, on a socket of its own that is closed again.
     static bool sendResetTelegram(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QString &destination);
 
 private:
-    bool open(bool broadcast);
-    void close();
+    bool open(bool broadcast, qsizetype targets);
+    QList<bool> waitAndEnd();
     void receive();
 
     QString m_password;
     Wait m_wait;
+    std::function<void()> m_onAcknowledged;
     QUdpSocket m_socket;
     bool m_portTaken = false;
+    bool m_receiving = false;
+    QList<bool> m_sent;
     // The subnet write in flight: each gateway's index by its address.
     QHash<quint32, int> m_networkTargets;
     QList<Target> m_networkValues;
-    QList<bool> m_networkSent;
     QList<bool> m_acknowledged;
     int m_acknowledgedCount = 0;
 };
