@@ -50,16 +50,6 @@ bool GatewaySocket::SendDiscover(const QString &broadcastAddressText,
                                   BuildRequest(Telegram::DiscoveryRequest));
 }
 
-bool GatewaySocket::SendIpSetup(const QString &broadcastAddressText,
-                                const QStringList &adapterBroadcastList)
-{
-    m_requestKind = RequestKind::IpSetup;
-    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), true))
-        return false;
-    const QByteArray telegram = BuildIpSetup(m_newAddress, quint8(m_macTail >> 8), quint8(m_macTail & 0xFF));
-    return sendToBroadcastTargets(broadcastAddressText, adapterBroadcastList, telegram);
-}
-
 bool GatewaySocket::SendReadIdentity()
 {
     m_requestKind = RequestKind::ReadIdentity;
@@ -82,36 +72,6 @@ bool GatewaySocket::SendReadSetup()
     if (!SocketOptions::setBroadcast(socketDescriptor(), false))
         return false;
     return sendToRow(BuildRequest(Telegram::SetupRequest));
-}
-
-bool GatewaySocket::SendWriteNetwork(const QString &gatewayAddressText)
-{
-    m_requestKind = RequestKind::WriteNetwork;
-    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
-        return false;
-    return sendTo(gatewayAddressText, BuildRequest(Telegram::NetworkRequest));
-}
-
-bool GatewaySocket::SendWriteSetup(const QString &gatewayAddressText, const QString &macText,
-                                   quint32 typeCode)
-{
-    m_requestKind = RequestKind::WriteSetup;
-    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
-        return false;
-
-    SetupWriteInput input = SetupWriteInputFrom(m_owner.editorContents(), macText, typeCode);
-    input.passwordProtection = m_owner.passwordProtection();
-    input.password = m_owner.password();
-    return sendTo(gatewayAddressText, BuildSetupWrite(input));
-}
-
-bool GatewaySocket::SendWriteIdentity(const QString &gatewayAddressText)
-{
-    m_requestKind = RequestKind::WriteIdentity;
-    if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
-        return false;
-    const quint32 typeCode = ParseOemTypeText(m_owner.editorContents().oemTypeText);
-    return sendTo(gatewayAddressText, BuildIdentityWrite(typeCode));
 }
 
 void GatewaySocket::Close()
@@ -213,9 +173,9 @@ void GatewaySocket::dispatch(const QByteArray &datagram, const QHostAddress &sou
     case RequestKind::ReadSetup:
         OnSetupReply(datagram);
         break;
+    // The writes run on the write library's exchanges (WriteExchanges); a
+    // socket waiting for one of them handles nothing.
     case RequestKind::WriteNetwork:
-        OnNetworkWriteReply(datagram, source);
-        break;
     case RequestKind::IpSetup:
     case RequestKind::WriteSetup:
     case RequestKind::WriteIdentity:
@@ -251,18 +211,4 @@ void GatewaySocket::OnSetupReply(const QByteArray &datagram)
         m_owner.gatewayList(), m_row, datagram, m_owner.passwordProtection(), m_owner.password());
     if (verdict == SetupVerdict::PasswordOk || verdict == SetupVerdict::Unlocked)
         m_owner.postCompletion();
-}
-
-void GatewaySocket::OnNetworkWriteReply(const QByteArray &datagram, const QHostAddress &source)
-{
-    if (IsNetworkAcknowledgement(datagram)) {
-        m_owner.postCompletion();
-        return;
-    }
-    if (!AcceptNetworkReply(datagram))
-        return;
-    const EditorContents editor = m_owner.editorContents();
-    const QByteArray write = BuildNetworkWrite(datagram, editor.subnetMaskText, editor.defaultGatewayText);
-    if (!write.isEmpty())
-        m_socket.writeDatagram(write, source, Telegram::Port);
 }

@@ -37,12 +37,6 @@ public:
     explicit GatewaySocket(GatewaySocketOwner &owner, int row = -1, QObject *parent = nullptr);
     ~GatewaySocket() override;
 
-    // Address value and MAC tail (high byte = fifth MAC byte) for SendIpSetup.
-    void setNewAddress(quint32 addressValue) { m_newAddress = addressValue; }
-    quint32 newAddress() const { return m_newAddress; }
-    void setMacTail(quint16 macTail) { m_macTail = macTail; }
-    quint16 macTail() const { return m_macTail; }
-
     RequestKind requestKind() const { return m_requestKind; }
     int row() const { return m_row; }
 
@@ -52,12 +46,8 @@ public:
     // Each returns true when the telegram was handed to the network; for the
     // broadcasts, when at least one destination was sent to.
     bool SendDiscover(const QString &broadcastAddressText, const QStringList &adapterBroadcastList);
-    bool SendIpSetup(const QString &broadcastAddressText, const QStringList &adapterBroadcastList);
     bool SendReadIdentity();
     bool SendReadNetwork();
-    bool SendWriteNetwork(const QString &gatewayAddressText);
-    bool SendWriteSetup(const QString &gatewayAddressText, const QString &macText, quint32 typeCode);
-    bool SendWriteIdentity(const QString &gatewayAddressText);
 
     // Nothing is received after this.
     void Close();
@@ -85,10 +75,7 @@ private:
     void OnIdentityReply(const QByteArray &datagram);
     void OnNetworkReply(const QByteArray &datagram, const QString &sourceText);
     void OnSetupReply(const QByteArray &datagram);
-    void OnNetworkWriteReply(const QByteArray &datagram, const QHostAddress &source);
 
-    quint32 m_newAddress = 0;
-    quint16 m_macTail = 0;
     RequestKind m_requestKind = RequestKind::IpSetup;
     bool m_receiving = true;
     GatewaySocketOwner &m_owner;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControlSet.h"
+#include "EditorContents.h"
 #include "GatewaySocketOwner.h"
 
 #include <QObject>

@@ -317,7 +317,7 @@ bool ConfigurationWrite::runIdentityWrite(const QString &ipText)
     m_window.ShowStatus(Text::SendingOemInfo);
     bool sent = false;
     if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendWriteIdentity(ipText);
+        sent = exchange->SendWriteIdentity(ipText, EditorValues::oemType(m_editor.contents()));
         m_window.WaitForReplies(WriteWaitMs, exchange.get());
         exchange->Close();
     }
@@ -329,7 +329,9 @@ bool ConfigurationWrite::runNetworkWrite(const QString &ipText)
     m_window.ShowStatus(Text::SendingSubnetInfo);
     bool sent = false;
     if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendWriteNetwork(ipText);
+        // The fields cannot change during the wait: the window is locked.
+        const EditorContents typed = m_editor.contents();
+        sent = exchange->SendWriteNetwork(ipText, EditorValues::hostBits(typed), EditorValues::defaultGateway(typed));
         m_window.WaitForReplies(WriteWaitMs, exchange.get());
         exchange->Close();
     }
@@ -345,12 +347,21 @@ bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac
 {
     m_window.ShowStatus(Text::SendingConfiguration);
     // What the record carries, as the gateway will store it.
-    const std::optional<SetupRecord> record =
-        DecodeSetupRecord(BuildSetupWrite(SetupWriteInputFrom(m_editor.contents(), mac, typeCode)));
+    const GatewayReading values = EditorValues::record(m_editor.contents(), typeCode);
+    SetupRecord record;
+    record.mode = values.modeByte;
+    record.port = values.port;
+    record.remoteAddress = values.remoteAddress;
+    record.allowedMask = values.remoteMask;
+    record.baudRate = quint32(values.baudRate);
+    record.dataBits = quint8(values.dataBits);
+    record.stopBits = quint8(values.stopBits);
+    record.parity = quint8(values.parity);
+    record.flowControl = quint8(values.flowControl);
 
     bool sent = false;
     if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendWriteSetup(ipText, mac, typeCode);
+        sent = exchange->SendWriteSetup(ipText, mac, values, m_window.passwordProtection());
         m_window.WaitForReplies(WriteWaitMs, exchange.get());
         exchange->Close();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GatewayReading.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +25,15 @@ public:
     // `macTail` (high byte = fifth MAC byte), to the broadcast targets.
     virtual bool SendIpSetup(quint32 newAddress, quint16 macTail, const QString &broadcastAddress,
                              const QStringList &adapterBroadcastList) = 0;
-    virtual bool SendWriteIdentity(const QString &gatewayAddress) = 0;
-    virtual bool SendWriteNetwork(const QString &gatewayAddress) = 0;
-    virtual bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, quint32 typeCode) = 0;
+    // The writes take the values they send; the subnet write answers the
+    // gateway's record with `hostBits` and `defaultGateway` (network order
+    // as an address value), and posts the completion on its acknowledgement.
+    virtual bool SendWriteIdentity(const QString &gatewayAddress, quint32 typeCode) = 0;
+    virtual bool SendWriteNetwork(const QString &gatewayAddress, int hostBits, quint32 defaultGateway) = 0;
+    // The record of `values` for the gateway `macText` (12 hex digits),
+    // locked with the owner's password when `lock`.
+    virtual bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, const GatewayReading &values,
+                                bool lock) = 0;
     // From now on no reply is handled; the exchange stays open until Close.
     virtual void StopReceiving() = 0;
     virtual void Close() = 0;

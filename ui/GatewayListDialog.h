@@ -3,6 +3,7 @@
 #include "ControlSet.h"
 #include "GatewayExchange.h"
 #include "GatewayList.h"
+#include "EditorContents.h"
 #include "GatewaySocketOwner.h"
 #include "MainWindowControls.h"
 
@@ -105,7 +106,8 @@ public:
     quint32 typeFilter() const override { return m_typeFilter; }
     bool passwordProtection() const override { return m_protectionFlag != 0; }
     QString password() const override { return m_password; }
-    EditorContents editorContents() const override;
+    // What the editor holds now.
+    EditorContents editorContents() const;
     void postCompletion() override;
 
 signals:

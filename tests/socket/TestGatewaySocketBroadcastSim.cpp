@@ -7,6 +7,7 @@
 #include "GatewaySocket.h"
 #include "ReplyWait.h"
 #include "SimGateways.h"
+#include "WriteExchanges.h"
 #include "SocketOptions.h"
 
 #include <QTest>
@@ -117,16 +118,15 @@ void TestGatewaySocketBroadcastSim::discovery()
 void TestGatewaySocketBroadcastSim::ipSetup()
 {
     startSimulator({gatewayWith({})});
-    FakeGatewaySocketOwner owner;
-    GatewaySocket socket(owner);
-    socket.setNewAddress(ParseDottedAddress(QStringLiteral("198.18.0.20")));
-    socket.setMacTail(0x000A);
-    QVERIFY(socket.SendIpSetup(QStringLiteral("198.18.0.255"), {SecondGatewayIp}));
-    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::IpSetup);
-    QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(true));
+    WriteExchanges::Target target;
+    target.mac = QStringLiteral("0050C24A000A");
+    target.values.address = ParseDottedAddress(QStringLiteral("198.18.0.20"));
+    WriteExchanges writes(QString(), WriteExchanges::loopWait());
+    // The configured broadcast address alone, not the adapters'.
+    QVERIFY(writes.beginIpSetup({target}, SelectBroadcastDestinations(QStringLiteral("198.18.0.255"), {SecondGatewayIp})));
     QCOMPARE(receivedTelegrams(*m_sim, 1),
              QStringList{QStringLiteral("broadcast 000000fc49502d53455455500000000ac6120014")});
-    socket.Close();
+    writes.end();
 }
 
 QTEST_GUILESS_MAIN(TestGatewaySocketBroadcastSim)

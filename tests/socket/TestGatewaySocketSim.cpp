@@ -5,7 +5,9 @@
 #include "FakeGatewaySocketOwner.h"
 #include "GatewaySocket.h"
 #include "ReplyWait.h"
-#include "SetupFields.h"
+#include "WriteExchanges.h"
+
+#include <QElapsedTimer>
 #include "SimGateways.h"
 #include "SocketOptions.h"
 #include "StringTable.h"
@@ -294,18 +296,19 @@ void TestGatewaySocketSim::networkWriteChain()
     record.replace(16, 4, QByteArray::fromHex("c6120001"));
     startSimulator({gatewayWith({{QStringLiteral("networkRecord"), QString::fromLatin1(record.toHex())}})});
 
-    EditorContents editor;
-    editor.subnetMaskText = QStringLiteral("255.255.0.0");
-    editor.defaultGatewayText = QStringLiteral("198.18.0.254");
-    m_owner->setEditorContents(editor);
+    WriteExchanges::Target target;
+    target.destination = GatewayIp + QStringLiteral(" (DHCP)");
+    target.values.hostBits = 16;
+    target.values.defaultGateway = ParseDottedAddress(QStringLiteral("198.18.0.254"));
     {
-        GatewaySocket socket(*m_owner);
-        QVERIFY(socket.SendWriteNetwork(GatewayIp + QStringLiteral(" (DHCP)")));
-        QCOMPARE(SocketOptions::broadcastEnabled(socket.socketDescriptor()), std::optional<bool>(false));
-        QVERIFY(waitForReplies(*m_owner, 8000) < 2000);
-        socket.Close();
+        WriteExchanges writes(QString(), WriteExchanges::loopWait());
+        QElapsedTimer clock;
+        clock.start();
+        // The wait ends shortly after the acknowledgement, not after 8 s.
+        QCOMPARE(writes.network({target}), QList<bool>{true});
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(writes.acknowledged(), QList<bool>{true});
     }
-    QCOMPARE(m_owner->completions(), 1);
 
     QByteArray write = record;
     write[3] = char(0xFA);
@@ -336,14 +339,26 @@ void TestGatewaySocketSim::setupWrite()
     startSimulator({gatewayWith({})});
     m_owner->setPasswordProtection(!password.isEmpty());
     m_owner->setPassword(password);
-    m_owner->setEditorContents(
-        SetupFields{3, "40002", "198.18.0.30", "255.255.255.0", "57600", "7", "2", 1, 1}.editorContents());
 
-    GatewaySocket socket(*m_owner);
-    QVERIFY(socket.SendWriteSetup(GatewayIp, QStringLiteral("0050C24A000A"), KnxType));
-    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::WriteSetup);
+    WriteExchanges::Target target;
+    target.mac = QStringLiteral("0050C24A000A");
+    target.destination = GatewayIp;
+    target.lock = !password.isEmpty();
+    GatewayReading &values = target.values;
+    values.typeCode = KnxType;
+    values.modeByte = 3;
+    values.port = 40002;
+    values.remoteAddress = ParseDottedAddress(QStringLiteral("198.18.0.30"));
+    values.remoteMask = ParseDottedAddress(QStringLiteral("255.255.255.0"));
+    values.baudRate = 57600;
+    values.dataBits = 7;
+    values.stopBits = 2;
+    values.parity = 1;
+    values.flowControl = 1;
+    WriteExchanges writes(password, WriteExchanges::loopWait());
+    QVERIFY(writes.beginSetup({target}));
     QVERIFY(m_sim->waitForDatagrams(1));
-    socket.Close();
+    writes.end();
 
     const QList<QJsonObject> log = m_sim->receivedDatagrams();
     QCOMPARE(log.size(), 1);
@@ -373,15 +388,13 @@ void TestGatewaySocketSim::setupWrite()
 void TestGatewaySocketSim::identityWrite()
 {
     startSimulator({gatewayWith({})});
-    EditorContents editor;
-    editor.oemTypeText = QStringLiteral("00 02 00 01 (Vantor EnOcean Gateway)");
-    m_owner->setEditorContents(editor);
-
-    GatewaySocket socket(*m_owner);
-    QVERIFY(socket.SendWriteIdentity(GatewayIp));
-    QCOMPARE(socket.requestKind(), GatewaySocket::RequestKind::WriteIdentity);
+    WriteExchanges::Target target;
+    target.destination = GatewayIp;
+    target.values.typeCode = 0x00020001;
+    WriteExchanges writes(QString(), WriteExchanges::loopWait());
+    QVERIFY(writes.beginIdentity({target}));
     QVERIFY(m_sim->waitForDatagrams(1));
-    socket.Close();
+    writes.end();
 
     const QByteArray company("Orvano Geraetebau- und Netzwerksysteme GmbH");
     const QByteArray golden = QByteArray::fromHex("000000c501000200") + company

@@ -7,12 +7,6 @@ FakeGatewaySocketOwner::FakeGatewaySocketOwner(QObject *parent)
 {
 }
 
-EditorContents FakeGatewaySocketOwner::editorContents() const
-{
-    ++m_editorReads;
-    return m_editor;
-}
-
 void FakeGatewaySocketOwner::postCompletion()
 {
     QMetaObject::invokeMethod(

@@ -19,18 +19,14 @@ public:
     quint32 typeFilter() const override { return m_typeFilter; }
     bool passwordProtection() const override { return m_passwordProtection; }
     QString password() const override { return m_password; }
-    EditorContents editorContents() const override;
     void postCompletion() override;
 
     void setTypeFilter(quint32 filter) { m_typeFilter = filter; }
     void setPasswordProtection(bool on) { m_passwordProtection = on; }
     void setPassword(const QString &password) { m_password = password; }
-    void setEditorContents(const EditorContents &contents) { m_editor = contents; }
 
     // Completions delivered so far (posted ones still queued do not count).
     int completions() const { return m_completions; }
-    // How often the editor contents were read.
-    int editorReads() const { return m_editorReads; }
 
 signals:
     void completed();
@@ -40,7 +36,5 @@ private:
     quint32 m_typeFilter = 0;
     bool m_passwordProtection = false;
     QString m_password;
-    EditorContents m_editor;
     int m_completions = 0;
-    mutable int m_editorReads = 0;
 };

@@ -2,7 +2,6 @@
 
 namespace {
 
-// SetupWriteInput and EditorContents name their setup fields alike.
 template <typename Target>
 Target filledFrom(const SetupFields &fields)
 {
@@ -30,9 +29,4 @@ SetupWriteInput SetupFields::writeInput(const char *macText, quint32 typeCode, b
     input.passwordProtection = passwordProtection;
     input.password = password;
     return input;
-}
-
-EditorContents SetupFields::editorContents() const
-{
-    return filledFrom<EditorContents>(*this);
 }

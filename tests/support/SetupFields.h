@@ -1,11 +1,10 @@
 #pragma once
 
-#include "GatewaySocketOwner.h"
 #include "Telegrams.h"
 
 // The setup fields of the editor in the order the dialog lists them, so a
 // test writes a whole record down in one line and fills either the input of
-// BuildSetupWrite or what the window hands a socket.
+// BuildSetupWrite.
 struct SetupFields
 {
     int modeIndex = 0;
@@ -20,6 +19,4 @@ struct SetupFields
 
     SetupWriteInput writeInput(const char *macText, quint32 typeCode, bool passwordProtection,
                                const QString &password) const;
-    // The setup part of the editor; the identity and network fields stay empty.
-    EditorContents editorContents() const;
 };

@@ -72,11 +72,11 @@ public:
     {
         return logWrite(QStringLiteral("ipsetup %1 %2").arg(newAddress, 8, 16, QLatin1Char('0')).arg(macTail, 4, 16, QLatin1Char('0')));
     }
-    bool SendWriteIdentity(const QString &gatewayAddress) override
+    bool SendWriteIdentity(const QString &gatewayAddress, quint32) override
     {
         return logWrite(QStringLiteral("identitywrite ") + gatewayAddress);
     }
-    bool SendWriteNetwork(const QString &gatewayAddress) override
+    bool SendWriteNetwork(const QString &gatewayAddress, int, quint32) override
     {
         if (!logWrite(QStringLiteral("networkwrite ") + gatewayAddress))
             return false;
@@ -91,9 +91,10 @@ public:
         }
         return true;
     }
-    bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, quint32 typeCode) override
+    bool SendWriteSetup(const QString &gatewayAddress, const QString &macText, const GatewayReading &values,
+                        bool) override
     {
-        return logWrite(QStringLiteral("setupwrite %1 %2 %3").arg(gatewayAddress, macText).arg(typeCode, 8, 16, QLatin1Char('0')));
+        return logWrite(QStringLiteral("setupwrite %1 %2 %3").arg(gatewayAddress, macText).arg(values.typeCode, 8, 16, QLatin1Char('0')));
     }
 
     void StopReceiving() override { m_deaf = true; }
