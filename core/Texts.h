@@ -72,6 +72,7 @@ enum Number : int {
     GatewayReportsOtherType = 317,
     SubnetNotWritten = 318,
     SubnetNotReported = 319,
+    IdentityNotSent = 322,
 
     // Input refused before anything is sent.
     InvalidGatewayAddress = 310,

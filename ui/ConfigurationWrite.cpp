@@ -208,15 +208,24 @@ int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool ad
     if (oemBox && oemBox->isChecked())
         m_request.oemType = m_editor.LookUpGateway(mac).typeCode;
 
+    m_request.shownAddressValue = ParseDottedAddress(column(GatewayList::IpAddressColumn));
+
     m_request.setupWrite = setupShown;
     if (!setupShown)
         return Text::None;
+    // The configuration reply fills mode, port and remote address together;
+    // until it came they are empty (or "???" while a row is read again).
+    const bool recordRead = !column(GatewayList::ModeColumn).isEmpty()
+        && !holdsNoValue(column(GatewayList::PortColumn)) && !holdsNoValue(column(GatewayList::RemoteIpColumn));
     // A gateway whose configuration reply never came shows empty record
     // fields; sent as they are, they would become mode 0, port 0 and
     // 0.0.0.0 in the gateway.
     std::vector<std::pair<Control, int>> fields{{Control::PortEdit, GatewayList::PortColumn},
                                                 {Control::RemoteAddressEdit, GatewayList::RemoteIpColumn}};
-    if (m_request.allowedMaskShown)
+    // A TCP client keeps no mask, so a record read in that mode leaves the
+    // column empty; switched to another mode, an empty mask goes out as
+    // 0.0.0.0 (all allowed).
+    if (m_request.allowedMaskShown && (!recordRead || !column(GatewayList::IpMaskColumn).isEmpty()))
         fields.emplace_back(Control::AllowedMaskEdit, GatewayList::IpMaskColumn);
     bool missing = false;
     bool typed = false;
@@ -224,12 +233,31 @@ int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool ad
         missing = missing || holdsNoValue(m_controls.text(control));
         typed = typed || m_controls.text(control) != column(index);
     }
-    if (!missing)
-        return Text::None;
-    if (const QComboBox *mode = m_controls.combo(Control::ModeCombo)) {
+    // The combo boxes of an unread row show the first entries, which nobody
+    // read or chose; only an entry the user changed counts as given. A box
+    // the user cannot change (the fixed mode, a single entry) gives its
+    // entry itself.
+    bool chosen = true;
+    if (const QComboBox *mode = m_controls.combo(Control::ModeCombo); mode && mode->isEnabled() && mode->count() > 1) {
         const int shownMode = qMax(0, mode->findText(column(GatewayList::ModeColumn), Qt::MatchFixedString));
-        typed = typed || (mode->isEnabled() && mode->currentIndex() != shownMode);
+        const bool changed = mode->currentIndex() != shownMode;
+        typed = typed || changed;
+        chosen = changed;
     }
+    if (m_request.serialShown) {
+        for (const auto &[control, index] :
+             {std::pair{Control::BaudRateCombo, GatewayList::BaudRateColumn},
+              std::pair{Control::DataBitsCombo, GatewayList::DataBitsColumn},
+              std::pair{Control::StopBitsCombo, GatewayList::StopBitsColumn},
+              std::pair{Control::ParityCombo, GatewayList::ParityColumn},
+              std::pair{Control::FlowControlCombo, GatewayList::FlowControlColumn}}) {
+            const bool changed = m_controls.currentIndex(control) != loadedEntry(control, column(index));
+            typed = typed || changed;
+            chosen = chosen && changed;
+        }
+    }
+    if (!missing && (recordRead || chosen))
+        return Text::None;
     // Half a record is never sent; an untouched unread one is left out when
     // something else is to be written.
     const bool otherWrites = addressChanges || m_request.oemType || m_editor.IsSubnetChanged(mac);
@@ -237,6 +265,21 @@ int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool ad
         return Text::ConfigurationNotRead;
     m_request.setupWrite = false;
     return Text::None;
+}
+
+int ConfigurationWrite::loadedEntry(Control id, const QString &columnText) const
+{
+    // The entry the editor selects when it loads a row: baud rate, data and
+    // stop bits by text (the first entry when none matches), parity and
+    // flow control by number (none beyond the last entry).
+    const QComboBox *box = m_controls.combo(id);
+    if (!box)
+        return -1;
+    if (id == Control::ParityCombo || id == Control::FlowControlCombo) {
+        const int entry = qMax(0, ParseDecimalInt(columnText));
+        return entry < box->count() ? entry : -1;
+    }
+    return qMax(0, box->findText(columnText, Qt::MatchFixedString));
 }
 
 bool ConfigurationWrite::modeAllowed(const QString &mac, quint32 typeCode) const

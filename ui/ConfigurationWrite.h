@@ -47,6 +47,8 @@ private:
         QString defaultGatewayText;
         bool subnetTyped = false;
         std::optional<quint32> oemType;
+        // The address the gateway's row showed.
+        quint32 shownAddressValue = 0;
     };
 
     // What a run handed to the network, to be compared with what the
@@ -67,6 +69,9 @@ private:
     // Fills m_request; a text number when the record would go out with
     // fields nobody read or typed.
     int takeRequest(const QString &mac, bool setupShown, bool addressChanges);
+    // The entry of a serial combo box that loading a row with this column
+    // text selects.
+    int loadedEntry(Control id, const QString &columnText) const;
     // A new fixed address that another listed gateway or another device on
     // the link already has is refused once; the same press again writes.
     bool addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue);

@@ -26,10 +26,13 @@ int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
     const QString shown = list.cellText(row, GatewayList::IpAddressColumn);
     const bool shownDhcp = shown.contains(Dhcp);
     // Whether an address came from DHCP arrives with the network reply; a
-    // gateway that gave none (an unidentified one) cannot tell.
+    // gateway that gave none (an unidentified one) cannot tell. Then only a
+    // move away from the address it had shows that it took the switch; one
+    // still at that address ignored it.
     const bool dhcpUnknown = list.cellText(row, GatewayList::SubnetGatewayColumn).isEmpty();
+    const bool movedAway = ParseDottedAddress(shown) != m_request.shownAddressValue;
     const bool addressTaken = m_written.address
-        ? (m_written.toDhcp ? shownDhcp || dhcpUnknown
+        ? (m_written.toDhcp ? shownDhcp || (dhcpUnknown && movedAway)
                             : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
         : ParseDottedAddress(shown) == ParseDottedAddress(ipText);
     if (!addressTaken)
@@ -43,8 +46,12 @@ int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
 
 int ConfigurationWrite::identityOutcome(int row) const
 {
-    if (!m_written.identity || !m_request.oemType)
+    if (!m_request.oemType)
         return Text::None;
+    // The run went on after the identity could not be sent; the record
+    // written after it must not make that look confirmed.
+    if (!m_written.identity)
+        return Text::IdentityNotSent;
     return m_window.gatewayList().typeCode(row) == *m_request.oemType ? Text::None : Text::GatewayReportsOtherType;
 }
 

@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
 
 #include <memory>
 
@@ -406,7 +408,11 @@ private slots:
             withFault(SimulatorProcess::gateway(ipOf(11), macOf(11)), u"ignore"_s, QJsonArray{u"setup"_s});
         const QJsonObject deafToOem = withFault(SimulatorProcess::gateway(ipOf(12), macOf(12)), u"ignore"_s,
                                                 QJsonArray{u"identityWrite"_s});
-        QVERIFY2(m_sim->start(SimulatorProcess::config({unidentified, unread, deafToOem})),
+        const QJsonObject deafToIpSetup = withFault(SimulatorProcess::gateway(ipOf(13), macOf(13), 0x00000002),
+                                                    u"ignore"_s, QJsonArray{u"ipSetup"_s});
+        QJsonObject tcpClient = SimulatorProcess::gateway(ipOf(14), macOf(14));
+        tcpClient.insert(u"setup"_s, QJsonObject{{u"mode"_s, 1}});
+        QVERIFY2(m_sim->start(SimulatorProcess::config({unidentified, unread, deafToOem, deafToIpSetup, tcpClient})),
                  qPrintable(m_sim->errorString()));
         const auto window = openWindow(0);
         QVERIFY(window);
@@ -418,15 +424,27 @@ private slots:
         };
 
         // Its configuration reply never came: the record is neither sent
-        // from empty fields nor half typed.
+        // from empty fields nor half typed, nor with mode and serial line at
+        // the first entries the editor shows; only when all are chosen.
         QVERIFY(select(*window, macOf(11)));
-        for (const QString &port : {QString(), u"10001"_s}) {
-            type(*window, Control::PortEdit, port);
+        auto *mode = qobject_cast<QComboBox *>(window->control(Control::ModeCombo));
+        const struct { QString port, address; int mode; } halfRecords[] = {
+            {{}, {}, 0}, {u"10001"_s, {}, 0}, {u"10001"_s, u"0.0.0.0"_s, 0}, {u"10001"_s, u"0.0.0.0"_s, 2}};
+        for (const auto &half : halfRecords) {
+            type(*window, Control::PortEdit, half.port);
+            type(*window, Control::RemoteAddressEdit, half.address);
+            type(*window, Control::AllowedMaskEdit, half.address);
+            mode->setCurrentIndex(half.mode);
             window->OnOK();
             QCOMPARE(status(*window), StringTable::text(Text::ConfigurationNotRead));
             QVERIFY(unlocked(*window));
             QVERIFY(nothingSent());
         }
+        for (Control id : ControlGroup::SerialCombos)
+            qobject_cast<QComboBox *>(window->control(id))->setCurrentIndex(1);
+        window->OnOK();
+        QCOMPARE(codes().value(0), u"c6"_s);
+        m_sim->clearLog();
         // A new address alone moves it without a record of zeros.
         type(*window, Control::PortEdit, QString());
         type(*window, Control::IpAddressEdit, ipOf(79));
@@ -447,6 +465,11 @@ private slots:
         QVERIFY2(!dhcpRun.contains(u"c6"_s) && !dhcpRun.contains(u"fa"_s), qPrintable(dhcpRun.join(u' ')));
         QCOMPARE(window->gatewayList().cellText(rowOf(*window, macOf(10)), GatewayList::IpAddressColumn), ipOf(200));
         QCOMPARE(status(*window), StringTable::text(Text::SubnetNotWritten));
+        // One deaf to IP-SETUP stays where it was: not confirmed.
+        QVERIFY(select(*window, macOf(13)));
+        type(*window, Control::IpAddressEdit, QString());
+        window->OnOK();
+        QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsOtherAddress));
 
         // An OEM identity the gateway ignores is not reported as taken.
         QVERIFY(select(*window, macOf(12)));
@@ -457,6 +480,21 @@ private slots:
         QCOMPARE(codes().mid(0, 2), (QStringList{u"c5"_s, u"c6"_s}));
         QCOMPARE(status(*window), StringTable::text(Text::GatewayReportsOtherType));
         QVERIFY(unlocked(*window));
+
+        // Read as TCP client (no mask kept), set to TCP-Server; the port is held during the
+        // identity write: the record goes out with mask 0.0.0.0, the identity is named as unsent.
+        QVERIFY(select(*window, macOf(14)));
+        mode->setCurrentIndex(0);
+        window->OnModeChanged();
+        qobject_cast<QCheckBox *>(window->control(Control::SetOemCheck))->setChecked(true);
+        oemType->setCurrentIndex(0); // its own type: the record alone would read back as confirmed
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 30718));
+        QTimer::singleShot(2000, &holder, &QUdpSocket::close);
+        window->OnOK();
+        const auto record = DecodeSetupRecord(datagramOf(m_sim->receivedDatagrams(), u"c6"_s));
+        QVERIFY(record && record->mode == 0 && record->allowedMask == 0);
+        QCOMPARE(status(*window), StringTable::text(Text::IdentityNotSent));
     }
 
     void takenAddressAndUnwritableJournalSendNothing()
