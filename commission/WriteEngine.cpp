@@ -371,7 +371,10 @@ bool WriteEngine::sendReset(quint32 newAddress, quint8 macByte5, quint8 macByte6
     QEventLoop loop;
     for (const QString &destination : destinations) {
         // A socket per telegram: none holds the port between them.
-        anySent = WriteExchanges::sendResetTelegram(newAddress, macByte5, macByte6, destination) || anySent;
+        QUdpSocket socket;
+        if (socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)
+            && SocketOptions::setBroadcast(socket.socketDescriptor(), true))
+            anySent = WriteExchanges::sendResetTelegram(socket, newAddress, macByte5, macByte6, destination) || anySent;
         QTimer::singleShot(ExchangeWait::ResetTelegramMs, &loop, &QEventLoop::quit);
         loop.exec();
     }

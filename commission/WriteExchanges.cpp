@@ -221,12 +221,9 @@ void WriteExchanges::receive()
     }
 }
 
-bool WriteExchanges::sendResetTelegram(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QString &destination)
+bool WriteExchanges::sendResetTelegram(QUdpSocket &socket, quint32 newAddress, quint8 macByte5, quint8 macByte6,
+                                       const QString &destination)
 {
-    QUdpSocket socket;
-    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)
-        || !SocketOptions::setBroadcast(socket.socketDescriptor(), true))
-        return false;
     const QByteArray telegram = BuildIpSetup(newAddress, macByte5, macByte6);
     return socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port) == telegram.size();
 }

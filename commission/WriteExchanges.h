@@ -75,8 +75,10 @@ public:
     void setAcknowledgedHandler(std::function<void()> handler) { m_onAcknowledged = std::move(handler); }
 
     // One reset telegram (IP-SETUP for the gateway whose MAC ends in the two
-    // bytes) to `destination`, on a socket of its own that is closed again.
-    static bool sendResetTelegram(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QString &destination);
+    // bytes) to `destination` on `socket`, which the caller has bound to the
+    // gateway port with broadcasts allowed.
+    static bool sendResetTelegram(QUdpSocket &socket, quint32 newAddress, quint8 macByte5, quint8 macByte6,
+                                  const QString &destination);
 
 private:
     bool open(bool broadcast, qsizetype targets);

@@ -2,6 +2,7 @@
 
 #include "ConfigurationEditor.h"
 #include "DeviceTables.h"
+#include "ExchangeWaits.h"
 #include "GatewayExchange.h"
 #include "GatewayList.h"
 #include "GatewayListDialog.h"
@@ -18,8 +19,8 @@ namespace {
 
 // Every write holds the window this long; only the network write ends
 // early, 200 ms after the gateway's acknowledgement.
-constexpr int WriteWaitMs = 8000;
-constexpr int ReadWaitMs = 1000;
+constexpr int WriteWaitMs = ExchangeWait::WriteMs;
+constexpr int ReadWaitMs = ExchangeWait::ReadMs;
 constexpr int MacLength = 12;
 constexpr int FixedModeVariant = 5;
 constexpr int TcpClientMode = 1;

@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "BroadcastDestinations.h"
 #include "ConfigurationEditor.h"
+#include "ExchangeWaits.h"
 #include "ConfigurationWrite.h"
 #include "DeviceTables.h"
 #include "DialogBuilder.h"
@@ -35,7 +36,7 @@ namespace {
 
 const QString TemplateResource = QStringLiteral(":/dialogs/dialog102.json");
 
-constexpr int ReadWaitMs = 1000;
+constexpr int ReadWaitMs = ExchangeWait::ReadMs;
 
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExchangeWaits.h"
+
 #include <functional>
 
 // The timed wait during which replies are handled: `steps` steps of StepMs
@@ -14,8 +16,8 @@
 class ReplyWait
 {
 public:
-    static constexpr int StepMs = 10;
-    static constexpr int TailMs = 200;
+    static constexpr int StepMs = ExchangeWait::PumpStepMs;
+    static constexpr int TailMs = ExchangeWait::CompletionTailMs;
 
     // Returns the number of steps that ran. Does nothing for steps <= 0.
     static int run(int steps, const std::function<void(int)> &beginStep,

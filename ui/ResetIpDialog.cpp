@@ -6,7 +6,9 @@
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
+#include "JournalEntry.h"
 #include "NeighbourProbe.h"
+#include "WriteExchanges.h"
 #include "WriteJournal.h"
 
 #include <QApplication>
@@ -109,11 +111,8 @@ void ResetIpDialog::OnOK()
     // outside every subnet, so nothing of it could be read.
     WriteJournal journal;
     QString reason;
-    if (!journal.append(QJsonObject{{QStringLiteral("event"), QStringLiteral("write")},
-                                    {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                                    {QStringLiteral("command"), QStringLiteral("reset")},
-                                    {QStringLiteral("macTail"), tail},
-                                    {QStringLiteral("send"), QJsonObject{{QStringLiteral("ip"), addressText.trimmed()}}}},
+    if (!journal.append(JournalEntry::reset(QUuid::createUuid().toString(QUuid::WithoutBraces), tail,
+                                            addressText.trimmed()),
                         &reason)) {
         QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
                         loadString(Text::JournalNotWritable).arg(journal.path(), reason), QMessageBox::Ok, this);
@@ -146,8 +145,7 @@ void ResetIpDialog::SendResetTelegram(const QString &newAddress, const QString &
     }
     if (!SocketOptions::setBroadcast(socket.socketDescriptor(), true))
         return;
-    const QByteArray telegram = BuildIpSetup(ParseDottedAddress(newAddress), macByte5, macByte6);
-    socket.writeDatagram(telegram, QHostAddress(InetAddr(destination)), Telegram::Port);
+    WriteExchanges::sendResetTelegram(socket, ParseDottedAddress(newAddress), macByte5, macByte6, destination);
     pause(TelegramWaitMs);
     socket.close();
 }

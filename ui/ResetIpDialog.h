@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExchangeWaits.h"
 #include "TemplateDialog.h"
 
 #include <QHash>
@@ -16,8 +17,8 @@ class ResetIpDialog : public TemplateDialog
     Q_OBJECT
 
 public:
-    static constexpr int TelegramWaitMs = 250;
-    static constexpr int SettleWaitMs = 5000;
+    static constexpr int TelegramWaitMs = ExchangeWait::ResetTelegramMs;
+    static constexpr int SettleWaitMs = ExchangeWait::ResetFinalMs;
 
     // `destinations`: the adapter broadcast list, sent to in its order.
     explicit ResetIpDialog(const QStringList &destinations, QWidget *parent = nullptr);
