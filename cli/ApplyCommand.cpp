@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace {
 
 using CommissionCommand::Arguments;
@@ -64,7 +66,7 @@ int report(const Arguments &arguments, const WriteEngine::Result &result, QByteA
 
 namespace ApplyCommand {
 
-int run(const Arguments &arguments, const QString &password, QByteArray *out, QByteArray *err)
+int run(const Arguments &arguments, QByteArray *out, QByteArray *err)
 {
     QString error;
     const std::optional<QList<PlannedGateway>> plan = SitePlan::read(arguments.planPath, &error);
@@ -72,6 +74,12 @@ int run(const Arguments &arguments, const QString &password, QByteArray *out, QB
         *err += loadString(Text::UsageError).arg(error).toUtf8();
         return CommissionCommand::UsageError;
     }
+    // A row that locks its gateway cannot go without the password.
+    const bool locks = std::any_of(plan->cbegin(), plan->cend(),
+                                   [](const PlannedGateway &planned) { return planned.change.locked == true; });
+    const std::optional<QString> password = CommissionCommand::password(arguments, locks, err);
+    if (!password)
+        return CommissionCommand::UsageError;
     // A row the plan itself refuses (a value a scan reported that no write
     // offers) is reported as such; the other rows go on.
     QList<WriteRequest> requests;
@@ -83,7 +91,7 @@ int run(const Arguments &arguments, const QString &password, QByteArray *out, QB
     settings.reportUnplanned = true;
     WriteEngine::Result result;
     int status = CommissionCommand::Confirmed;
-    if (!CommissionCommand::runWrites(arguments, password, requests, settings, &result, err, &status))
+    if (!CommissionCommand::runWrites(arguments, *password, requests, settings, &result, err, &status))
         return status;
     QList<WriteReport> reports;
     qsizetype next = 0;

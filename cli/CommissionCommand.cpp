@@ -8,6 +8,8 @@
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
 #include "JournalEntry.h"
+#include "LocalAdapters.h"
+#include "RowStatus.h"
 #include "NeighbourProbe.h"
 #include "NoReplyDiagnosis.h"
 #include "PasswordPrompt.h"
@@ -19,6 +21,7 @@
 #include "WriteReport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
@@ -58,6 +61,12 @@ std::optional<QString> normalisedMac(const QString &text)
 
 // ---- the password ----------------------------------------------------------
 
+// Whether nothing names a password and a person could type one.
+bool mayAsk(const CommissionCommand::PasswordSources &sources)
+{
+    return !sources.commandLine && sources.file.isEmpty() && !sources.environment && sources.terminal;
+}
+
 // The password from the strongest source given; nothing and `error` set when
 // a named source cannot be read.
 std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources &sources, bool ask,
@@ -73,6 +82,11 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
             *error = loadString(Text::PasswordFile).arg(sources.file, file.errorString());
             return std::nullopt;
         }
+        // Still used: refusing would only push people to --password. A
+        // pipe or a process substitution is nobody else's to read.
+        const QFileInfo info(sources.file);
+        if (info.isFile() && (info.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
+            *err += loadString(Text::PasswordFileReadable).arg(sources.file).toUtf8() + '\n';
         // The first line, without its line end.
         QString line = QString::fromUtf8(file.readLine(MaxPasswordFileBytes));
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
@@ -81,9 +95,17 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
     }
     if (sources.environment)
         return sources.environment;
-    if (ask && sources.terminal)
-        return PasswordPrompt::ask(loadString(Text::WritePasswordNeeded));
+    if (ask && mayAsk(sources))
+        return PasswordPrompt::ask(loadString(Text::PasswordPromptText));
     return QString();
+}
+
+// A row refused because its gateway is locked with a password not given
+// (nothing was sent to it).
+bool refusedForLock(const WriteReport &report)
+{
+    return report.result == QLatin1String("refused") && report.read
+        && report.read->status == int(RowStatus::WrongPassword);
 }
 
 } // namespace
@@ -119,9 +141,34 @@ ScanSettings scanSettings(const Arguments &arguments, const QString &password)
     return settings;
 }
 
-QString helpText()
+QString helpText(const QString &command)
 {
-    return loadString(Text::CommissionHelp);
+    if (command == QLatin1String("apply"))
+        return loadString(Text::ApplyHelp);
+    if (command == QLatin1String("reset"))
+        return loadString(Text::ResetHelp);
+    if (command == QLatin1String("history"))
+        return loadString(Text::HistoryHelp);
+    if (command == QLatin1String("restore"))
+        return loadString(Text::RestoreHelp);
+    return loadString(Text::SetHelp);
+}
+
+std::optional<QString> password(const Arguments &arguments, bool needed, QByteArray *err)
+{
+    QString error;
+    std::optional<QString> password = resolvePassword(arguments.password, needed, &error, err);
+    // From the file, the environment or the terminal as from --password: a
+    // gateway takes the password as code page 1252 bytes.
+    if (password && !isWindows1252Encodable(*password)) {
+        error = loadString(Text::WritePasswordOutsideCodePage);
+        password.reset();
+    }
+    if (!password) {
+        *err += loadString(Text::UsageError).arg(error).toUtf8();
+        return std::nullopt;
+    }
+    return password;
 }
 
 bool handles(const QString &command)
@@ -130,6 +177,20 @@ bool handles(const QString &command)
         || command == QLatin1String("history") || command == QLatin1String("restore")
         || command == QLatin1String("apply");
 }
+
+namespace {
+
+// A gateway given an address no device can have is lost until someone
+// resets it on site; refused before anything is sent.
+bool usableAddress(const Arguments &a, QString *error)
+{
+    if (a.change.dhcp != false || !a.change.address)
+        return true;
+    *error = UnusableAddressText(*a.change.address, LocalAdapters());
+    return error->isEmpty();
+}
+
+} // namespace
 
 std::optional<Arguments> parse(const QStringList &arguments, QString *error)
 {
@@ -248,7 +309,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
             *error = loadString(Text::BadValue).arg(QStringLiteral("ADDR"), positional.at(1));
             return std::nullopt;
         }
-        return a;
+        return usableAddress(a, error) ? std::optional<Arguments>(a) : std::nullopt;
     }
     if (wanted == 1 && !takeMac(positional.at(0)))
         return std::nullopt;
@@ -256,32 +317,26 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         *error = loadString(Text::NeedsChange);
         return std::nullopt;
     }
-    return a;
+    return usableAddress(a, error) ? std::optional<Arguments>(a) : std::nullopt;
 }
 
 int run(const Arguments &a, QByteArray *out, QByteArray *err)
 {
     if (a.help) {
-        *out += helpText().toUtf8();
+        *out += helpText(a.command).toUtf8();
         return Confirmed;
     }
     if (a.command == QLatin1String("reset"))
         return ResetCommand::run(a, out, err);
     if (a.command == QLatin1String("history"))
         return HistoryCommand::run(a, out, err);
+    // A plan's own lock column decides whether apply needs the password.
+    if (a.command == QLatin1String("apply"))
+        return ApplyCommand::run(a, out, err);
 
-    QString error;
-    std::optional<QString> password = resolvePassword(a.password, a.change.locked == true, &error, err);
-    // From the file, the environment or the terminal as from --password: a
-    // gateway takes the password as code page 1252 bytes.
-    if (password && !isWindows1252Encodable(*password)) {
-        error = loadString(Text::WritePasswordOutsideCodePage);
-        password.reset();
-    }
-    if (!password) {
-        *err += loadString(Text::UsageError).arg(error).toUtf8();
+    const std::optional<QString> password = CommissionCommand::password(a, a.change.locked == true, err);
+    if (!password)
         return UsageError;
-    }
     if (a.change.locked == true && password->isEmpty()) {
         *err += loadString(Text::UsageError).arg(loadString(Text::WritePasswordNeeded)).toUtf8();
         return UsageError;
@@ -294,9 +349,6 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
             return Refused;
         change = *snapshot;
     }
-
-    if (a.command == QLatin1String("apply"))
-        return ApplyCommand::run(a, *password, out, err);
 
     WriteEngine::Result result;
     int status = Confirmed;
@@ -342,21 +394,54 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
         QString ignored;
         journal.append(JournalEntry::outcome(report), &ignored);
     };
-    safeguards.checkAddresses = [](const QList<quint32> &addresses) {
-        AddressCheck check;
-        check.holders = NeighbourProbe::holdersOf(addresses);
-        return check;
-    };
+    safeguards.checkAddresses = [](const QList<quint32> &addresses) { return NeighbourProbe::check(addresses); };
 
-    WriteEngine engine(settings, safeguards);
-    *result = engine.run(requests);
-    if (!scanSucceeded(result->scan, result->socketError, err, status))
+    const auto write = [&](const QList<WriteRequest> &batch, WriteEngine::Result *outcome) {
+        WriteEngine engine(settings, safeguards);
+        *outcome = engine.run(batch);
+        if (!scanSucceeded(outcome->scan, outcome->socketError, err, status))
+            return false;
+        if (!outcome->journalError.isEmpty()) {
+            *err += outcome->journalError.toUtf8() + '\n';
+            *status = Refused;
+            return false;
+        }
+        return true;
+    };
+    if (!write(requests, result))
         return false;
-    if (!result->journalError.isEmpty()) {
-        *err += result->journalError.toUtf8() + '\n';
-        *status = Refused;
-        return false;
+
+    // Whether a gateway is locked shows only once it is read: then, with
+    // nobody having named a password, it is asked for and the rows refused
+    // for the lock go again with it; nothing was sent to them. A site
+    // written whole or not at all sent nothing at all, so all of it goes
+    // again, and is still written whole or not at all.
+    if (!password.isEmpty() || !mayAsk(arguments.password)
+        || std::none_of(result->reports.cbegin(), result->reports.cend(), refusedForLock))
+        return true;
+    const QString typed = PasswordPrompt::ask(loadString(Text::PasswordPromptText));
+    if (!isWindows1252Encodable(typed))
+        *err += loadString(Text::WritePasswordOutsideCodePage).toUtf8() + '\n';
+    if (typed.isEmpty() || !isWindows1252Encodable(typed))
+        return true;
+    settings.scan = scanSettings(arguments, typed);
+    settings.password = typed;
+    if (!settings.keepGoing)
+        return write(requests, result);
+    QList<qsizetype> again;
+    QList<WriteRequest> retry;
+    for (qsizetype i = 0; i < result->reports.size() && i < requests.size(); ++i) {
+        if (refusedForLock(result->reports.at(i))) {
+            again.append(i);
+            retry.append(requests.at(i));
+        }
     }
+    settings.reportUnplanned = false;
+    WriteEngine::Result second;
+    if (!write(retry, &second))
+        return false;
+    for (qsizetype i = 0; i < again.size() && i < second.reports.size(); ++i)
+        result->reports[again.at(i)] = second.reports.at(i);
     return true;
 }
 

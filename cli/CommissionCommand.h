@@ -54,8 +54,16 @@ ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 // (port taken, no socket) says why on `err` and sets `status`.
 bool scanSucceeded(GatewayScanner::Outcome outcome, const QString &socketError, QByteArray *err, int *status);
 
+// The password from the strongest source given (--password, --password-file,
+// OVIPGW_PASSWORD); asked for on a terminal when `needed` and none is given.
+// Nothing, with the usage error on `err`, when a named source cannot be
+// read or the password cannot be sent.
+std::optional<QString> password(const Arguments &arguments, bool needed, QByteArray *err);
+
 // Writes `requests` through the write engine with the command line's
-// settings, the user's journal and the link's neighbour probe. False, with
+// settings, the user's journal and the link's neighbour probe. When a
+// gateway turns out locked and no password was named, asks for it on a
+// terminal and writes the rows refused for the lock again. False, with
 // the reason on `err` and `status` set, when the gateways could not be read
 // or the journal not written (then nothing was sent).
 bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
@@ -71,6 +79,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error);
 // Runs a parsed command; output collected in `out` and `err`.
 int run(const Arguments &arguments, QByteArray *out, QByteArray *err);
 
-QString helpText();
+// The help of one command ("set", "apply", ...).
+QString helpText(const QString &command);
 
 } // namespace CommissionCommand

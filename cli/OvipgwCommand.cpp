@@ -55,7 +55,7 @@ namespace OvipgwCommand {
 
 QString helpText()
 {
-    return loadString(Text::OvipgwHelp);
+    return loadString(Text::OvipgwOverview);
 }
 
 std::optional<Parsed> parse(const QStringList &arguments, QString *error)
@@ -168,7 +168,7 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
         return UsageError;
     }
     if (parsed->help) {
-        *out += helpText().toUtf8();
+        *out += (isHelp(arguments.first()) ? helpText() : loadString(Text::ScanHelp)).toUtf8();
         return Found;
     }
 

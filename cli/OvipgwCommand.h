@@ -34,6 +34,7 @@ struct Parsed
 // mistake; nothing has been done by then.
 std::optional<Parsed> parse(const QStringList &arguments, QString *error);
 
+// Every command with one line each; `ovipgw COMMAND --help` has the options.
 QString helpText();
 
 // Runs the whole command; what goes to standard output and standard error

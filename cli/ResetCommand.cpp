@@ -30,8 +30,18 @@ int run(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
                     holder = scanner.list().cellText(row, GatewayList::MacAddressColumn);
             }
         }
-        if (holder.isEmpty())
-            holder = NeighbourProbe::holderOf(address);
+        bool own = false;
+        if (holder.isEmpty()) {
+            const AddressCheck check = NeighbourProbe::check({address});
+            holder = check.holders.value(address);
+            own = !holder.isEmpty() && !HolderIsDevice(holder);
+            if (check.unchecked.contains(address))
+                *err += loadString(Text::AddressNotChecked).arg(addressText).toUtf8() + '\n';
+        }
+        if (own) {
+            *err += loadString(Text::WriteOwnAddress).arg(addressText, holder).toUtf8() + '\n';
+            return CommissionCommand::Refused;
+        }
         if (!holder.isEmpty() && !holder.endsWith(tail)) {
             *err += loadString(Text::WriteListedHolder).arg(addressText, holder).toUtf8() + '\n';
             return CommissionCommand::Refused;

@@ -7,10 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
-
-} // namespace
-
 QJsonObject reportJson(const WriteReport &report)
 {
     QJsonArray fields;
@@ -39,6 +35,16 @@ QByteArray render(const WriteReport &report, bool json)
     if (json)
         return QJsonDocument(reportJson(report)).toJson(QJsonDocument::Indented);
     QString text = report.mac + QStringLiteral(": ") + report.text + QLatin1Char('\n');
+    // "free" and "taken" speak through the result; an address nobody could
+    // vouch for must not pass as free unnoticed.
+    if (report.addressCheck == QLatin1String("notChecked")) {
+        QString address;
+        for (const FieldComparison &field : report.fields) {
+            if (field.key == QLatin1String("ip"))
+                address = field.wanted;
+        }
+        text += QStringLiteral("  ") + loadString(Text::AddressNotChecked).arg(address) + QLatin1Char('\n');
+    }
     if (report.fields.isEmpty())
         return text.toUtf8();
     QList<QStringList> lines{loadString(Text::ReportFieldHeader).split(QLatin1Char('\t'))};

@@ -1,6 +1,10 @@
 #include "WantedValues.h"
 
 #include "DeviceTables.h"
+#include "LocalAdapters.h"
+#include "StringTable.h"
+#include "Telegrams.h"
+#include "Texts.h"
 
 #include <algorithm>
 
@@ -122,4 +126,29 @@ ConfigurationChange ConfigurationChange::fromSnapshot(const GatewayReading &s)
         change.oemType = s.typeCode;
     change.locked = s.lock;
     return change;
+}
+
+QString UnusableAddressText(quint32 address, const QList<LocalAdapter> &adapters)
+{
+    const QString text = DottedAddressText(address);
+    if ((address >> 24) == 127)
+        return loadString(Text::AddressLoopback).arg(text);
+    if ((address >> 28) == 0xE)
+        return loadString(Text::AddressMulticast).arg(text);
+    if ((address >> 24) == 0)
+        return loadString(Text::AddressThisNetwork).arg(text);
+    if (address == 0xFFFFFFFF)
+        return loadString(Text::AddressLimitedBroadcast).arg(text);
+    for (const LocalAdapter &adapter : adapters) {
+        // A /31 or /32 has no network or broadcast address to avoid.
+        if (!adapter.contains(address) || (~adapter.mask) < 3)
+            continue;
+        const QString subnet = QStringLiteral("%1/%2").arg(DottedAddressText(adapter.address & adapter.mask))
+                                   .arg(32 - HostBitsFromMask(adapter.mask));
+        if (address == (adapter.address & adapter.mask))
+            return loadString(Text::AddressSubnetNetwork).arg(text, subnet, adapter.name);
+        if (address == adapter.broadcast())
+            return loadString(Text::AddressSubnetBroadcast).arg(text, subnet, adapter.name);
+    }
+    return QString();
 }

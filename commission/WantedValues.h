@@ -3,6 +3,7 @@
 #include "GatewayReading.h"
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -53,3 +54,13 @@ struct ConfigurationChange
             || flowControl;
     }
 };
+
+struct LocalAdapter;
+
+// Why no gateway can be given `address` as its own, as the text to show
+// ("%1 is a loopback address ..."), or empty when it can: loopback (127/8),
+// multicast (224/4), "this network" (0/8), the limited broadcast and, for
+// the subnet of an adapter that holds it, that subnet's network and
+// broadcast address. A gateway given one of them is lost to the network
+// until someone resets it on site.
+QString UnusableAddressText(quint32 address, const QList<LocalAdapter> &adapters);

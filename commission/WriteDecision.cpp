@@ -4,6 +4,8 @@
 #include "DeviceTables.h"
 #include "StringTable.h"
 
+#include <algorithm>
+
 namespace {
 
 int refusalOf(const GatewayReading &current, const ConfigurationChange &change, const WritePlan &plan)
@@ -52,7 +54,8 @@ QString WritePlan::refusalText() const
         return text.arg(modeKey(target.mode()));
     if (refusal == Text::SharedMacTail)
         return text.arg(target.mac, holder);
-    if (refusal == Text::WriteListedHolder || refusal == Text::WriteProbedHolder)
+    if (refusal == Text::WriteListedHolder || refusal == Text::WriteProbedHolder
+        || refusal == Text::WriteOwnAddress)
         return text.arg(DottedAddressText(target.address), holder);
     return text;
 }
@@ -142,6 +145,13 @@ void refuseTakenAddress(WritePlan *plan, const QString &holder)
 {
     if (plan->refusal || holder.isEmpty() || normalisedMac(holder) == normalisedMac(plan->target.mac))
         return;
-    plan->refusal = Text::WriteProbedHolder;
+    plan->refusal = HolderIsDevice(holder) ? Text::WriteProbedHolder : Text::WriteOwnAddress;
     plan->holder = holder;
+}
+
+bool HolderIsDevice(const QString &holder)
+{
+    const QString digits = normalisedMac(holder).remove(QLatin1Char(':'));
+    return digits.size() == 12
+        && std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); });
 }

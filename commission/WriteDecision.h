@@ -52,6 +52,11 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
 bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware);
 
 // Refuses the plan when `holder`, the MAC that answers on the link at the
-// plan's new fixed address (NeighbourProbe), is another device's.
+// plan's new fixed address (NeighbourProbe), is another device's, or names
+// this computer, whose own address it is.
 void refuseTakenAddress(WritePlan *plan, const QString &holder);
+
+// Whether a holder the link named is a MAC address ("00-50-C2-4A-00-0A"),
+// not this computer.
+bool HolderIsDevice(const QString &holder);
 

@@ -121,7 +121,7 @@ enum Number : int {
     InSubnetHeader = 387,
     ScanYes = 388,
     ScanNo = 389,
-    OvipgwHelp = 396,
+    ScanHelp = 396,
     UsageError = 397,
     UnknownCommand = 398,
     NoCommand = 399,
@@ -133,7 +133,7 @@ enum Number : int {
     RepeatedOption = 405,
     UnexpectedArgument = 406,
     SocketFailed = 407,
-    CommissionHelp = 420,
+    SetHelp = 420,
     GatewayNotFound = 421,
     WriteLocked = 422,
     WriteCorrupt = 423,
@@ -197,6 +197,26 @@ enum Number : int {
     PlanNetworkNotRead = 489,
     DamagedSnapshot = 500,
     SharedMacTail = 501,
+    // Help of the whole command line and of each writing command.
+    OvipgwOverview = 510,
+    ApplyHelp = 511,
+    ResetHelp = 512,
+    HistoryHelp = 513,
+    RestoreHelp = 514,
+    // Addresses no gateway can be given.
+    AddressLoopback = 515,
+    AddressMulticast = 516,
+    AddressThisNetwork = 517,
+    AddressLimitedBroadcast = 518,
+    AddressSubnetNetwork = 519,
+    AddressSubnetBroadcast = 520,
+    // The address check on the link.
+    ThisComputer = 521,
+    WriteOwnAddress = 522,
+    AddressNotChecked = 523,
+    // The password on the command line.
+    PasswordPromptText = 524,
+    PasswordFileReadable = 525,
 };
 } // namespace Text
 

@@ -2,6 +2,7 @@
 
 #include "DeviceTables.h"
 #include "GatewayList.h"
+#include "LocalAdapters.h"
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
@@ -334,10 +335,10 @@ std::optional<QList<PlannedGateway>> read(const QString &path, QString *error)
         *error = loadString(Text::PlanTooLarge).arg(path);
         return std::nullopt;
     }
-    return parse(decode(bytes), error);
+    return parse(decode(bytes), error, LocalAdapters());
 }
 
-std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
+std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error, const QList<LocalAdapter> &adapters)
 {
     const QString body = text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
     const QList<Record> lines = records(body, separatorOf(body));
@@ -444,10 +445,15 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error)
                 continue;
             }
             for (const auto &[option, value] : *values) {
-                if (gateway.change.take(option, value))
+                const bool taken = gateway.change.take(option, value);
+                const QString unusable = taken && option == QLatin1String("--ip") && gateway.change.dhcp == false
+                    ? UnusableAddressText(*gateway.change.address, adapters)
+                    : QString();
+                if (taken && unusable.isEmpty())
                     continue;
                 if (!scanList)
-                    return failCell(line, column, loadString(Text::BadValue).arg(option, cell));
+                    return failCell(line, column, unusable.isEmpty() ? loadString(Text::BadValue).arg(option, cell)
+                                                                     : unusable);
                 // Every later cell is still read: a cell that cannot be read
                 // is the plan's fault, not the gateway's.
                 if (!gateway.refused())

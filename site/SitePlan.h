@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LocalAdapters.h"
 #include "WantedValues.h"
 
 #include <QByteArray>
@@ -37,8 +38,12 @@ namespace SitePlan {
 // cannot be read; a plan file of more than 1 MiB is refused. The file may be
 // UTF-8 (with or without byte order mark), UTF-16 with its byte order mark,
 // or Windows-1252 where it is not UTF-8 (what spreadsheets on Windows save).
+// An address no gateway can have is such a cell: loopback, multicast, ...,
+// and the network and broadcast address of an adapter's subnet (read uses
+// this computer's adapters, parse those given).
 std::optional<QList<PlannedGateway>> read(const QString &path, QString *error);
-std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error);
+std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error,
+                                           const QList<LocalAdapter> &adapters = {});
 
 // The text of a plan file's bytes, read as `read` reads them.
 QString decode(const QByteArray &bytes);

@@ -3,6 +3,7 @@
 // snapshot gives back to a restore.
 
 #include "JournalEntry.h"
+#include "NeighbourProbe.h"
 #include "StringTable.h"
 #include "WriteDecision.h"
 #include "WriteJudgement.h"
@@ -261,6 +262,62 @@ private slots:
         if (c.locked)
             fields << u"locked"_s;
         QCOMPARE(fields, written);
+    }
+
+    // Addresses that would lose a gateway are named with their class; an
+    // ordinary one, or one of a subnet too small for the two, passes.
+    void unusableAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<quint32>("mask"); // of the adapter 198.18.0.1 (gwlan0)
+        QTest::addColumn<QString>("expected");
+        const quint32 slash24 = 0xFFFFFF00;
+        QTest::newRow("loopback") << u"127.0.0.1"_s << slash24
+                                  << u"127.0.0.1 is a loopback address (127.x.x.x), which no gateway can have"_s;
+        QTest::newRow("loopback's end") << u"127.255.255.254"_s << slash24 << u"loopback"_s;
+        QTest::newRow("multicast") << u"224.0.0.1"_s << slash24 << u"multicast"_s;
+        QTest::newRow("multicast's end") << u"239.255.255.255"_s << slash24 << u"multicast"_s;
+        QTest::newRow("this network") << u"0.1.2.3"_s << slash24 << u"this network"_s;
+        QTest::newRow("limited broadcast") << u"255.255.255.255"_s << slash24 << u"limited broadcast"_s;
+        QTest::newRow("subnet's network")
+            << u"198.18.0.0"_s << slash24
+            << u"198.18.0.0 is the network address of the subnet 198.18.0.0/24 (adapter gwlan0), which no gateway "
+               "in it can have"_s;
+        QTest::newRow("subnet's broadcast") << u"198.18.0.255"_s << slash24 << u"broadcast address of the subnet"_s;
+        QTest::newRow("wider subnet's broadcast") << u"198.18.255.255"_s << 0xFFFF0000u << u"198.18.0.0/16"_s;
+        QTest::newRow("ordinary") << u"198.18.0.254"_s << slash24 << QString();
+        QTest::newRow("/24 ends in a /16") << u"198.18.1.0"_s << 0xFFFF0000u << QString();
+        QTest::newRow("other subnet's end") << u"198.18.1.255"_s << slash24 << QString();
+        QTest::newRow("point-to-point /31") << u"198.18.0.0"_s << 0xFFFFFFFEu << QString();
+        QTest::newRow("below multicast") << u"223.255.255.254"_s << slash24 << QString();
+    }
+    void unusableAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(quint32, mask);
+        QFETCH(QString, expected);
+        const QString text = UnusableAddressText(*DottedValue(address), {{u"gwlan0"_s, 0xC6120001, mask}});
+        QVERIFY2(expected.isEmpty() ? text.isEmpty() : text.contains(expected), qPrintable(text));
+    }
+
+    // What the probe decides without asking the link: this computer's own
+    // address is taken (and refused in its own words), one outside every
+    // subnet is never called free.
+    void probeDecidesOwnAndForeignAddresses()
+    {
+        const QList<LocalAdapter> adapters{{u"lo-test"_s, 0x7F000005, 0xFF000000}}; // 127.0.0.5/8
+        NeighbourProbe probe({0x7F000005, 0x0A000001}, adapters);
+        QVERIFY(probe.poll());
+        QCOMPARE(probe.holders().value(0x7F000005), u"this computer (adapter lo-test)"_s);
+        QCOMPARE(probe.unchecked(), QSet<quint32>{0x0A000001});
+        WritePlan plan = planWrite(readGateway(), change({u"--ip"_s, u"127.0.0.5"_s}), WriteContext{});
+        refuseTakenAddress(&plan, probe.holders().value(0x7F000005));
+        QCOMPARE(plan.refusalText(), u"refused: 127.0.0.5 is an address of this computer (adapter lo-test) "
+                                     "(--force writes anyway); nothing sent"_s);
+        StringTable::setCurrentLanguage(UiLanguage::German);
+        QCOMPARE(NeighbourProbe({0x7F000005}, adapters).holders().value(0x7F000005),
+                 u"dieser Computer (Adapter lo-test)"_s);
+        StringTable::setCurrentLanguage(UiLanguage::English);
     }
 };
 

@@ -117,6 +117,17 @@ private slots:
         r = ovipgw({u"set"_s, macOf(10), u"--ip"_s, ipOf(50)});
         QCOMPARE(r.status, 5);
         QVERIFY(r.err.contains(ipOf(50).toUtf8()));
+        QCOMPARE(r.json.value(u"addressCheck"_s).toString(), u"taken"_s);
+        // This computer's own address, which the link never reports.
+        r = ovipgw({u"set"_s, macOf(10), u"--ip"_s, ipOf(1)});
+        QCOMPARE(r.status, 5);
+        QCOMPARE(r.json.value(u"addressCheck"_s).toString(), u"taken"_s);
+        QVERIFY2(r.json.value(u"resultText"_s).toString().contains(u"this computer (adapter "_s), r.err.constData());
+        // The subnet's own ends lose a gateway: usage errors, before anything.
+        for (const QStringList &arguments : {QStringList{u"set"_s, macOf(10), u"--ip"_s, ipOf(255)},
+                                             QStringList{u"set"_s, macOf(10), u"--ip"_s, ipOf(0)},
+                                             QStringList{u"reset"_s, macOf(10).right(5), ipOf(255)}})
+            QCOMPARE(ovipgw(arguments).status, 2);
         QCOMPARE(writes(sim), QStringList());
 
         // A new address, then DHCP: IP-SETUP first, the rest to the new address.
@@ -291,6 +302,33 @@ private slots:
         QCOMPARE(r.status, 5);
         QCOMPARE(summary(r, u"refused"_s), 1);
         QCOMPARE(summary(r, u"skipped"_s), 2);
+
+        // This computer's address is taken; one outside every subnet cannot
+        // be asked about and is never called free; a subnet's broadcast
+        // address is the plan's error, by line and column.
+        const auto writePlan = [&](const QString &text) {
+            QVERIFY(planFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            planFile.write(text.toUtf8());
+            planFile.close();
+        };
+        writePlan(u"mac,ip\n%1,%2\n%3,198.18.7.7\n"_s.arg(macOf(10), ipOf(1), macOf(11)));
+        r = ovipgw({u"apply"_s, planPath, u"--dry-run"_s, u"--keep-going"_s});
+        const QJsonArray rows = r.json.value(u"gateways"_s).toArray();
+        QCOMPARE(rows.at(0).toObject().value(u"addressCheck"_s).toString(), u"taken"_s);
+        QCOMPARE(rows.at(0).toObject().value(u"result"_s).toString(), u"refused"_s);
+        QCOMPARE(rows.at(1).toObject().value(u"addressCheck"_s).toString(), u"notChecked"_s);
+        QCOMPARE(rows.at(1).toObject().value(u"result"_s).toString(), u"changed"_s);
+        QByteArray table;
+        QByteArray err;
+        OvipgwCommand::run({u"apply"_s, planPath, u"--dry-run"_s, u"--keep-going"_s}, &table, &err);
+        QVERIFY2(table.contains("  198.18.7.7 not checked on the network: no local subnet holds it"), table.constData());
+        writePlan(u"mac,ip\n%1,%2\n"_s.arg(macOf(10), ipOf(255)));
+        r = ovipgw({u"apply"_s, planPath});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("line 2: column 2 \"ip\": 198.18.0.255 is the broadcast address of the subnet "
+                                "198.18.0.0/24 (adapter "),
+                 r.err.constData());
+        QCOMPARE(writes(sim), QStringList());
     }
 };
 

@@ -64,6 +64,9 @@ private slots:
         QTest::newRow("unknown column") << "mac,colour\n"_ba << u"line 1: unknown column \"colour\""_s;
         QTest::newRow("twice") << "mac\n0050C24A000A\n00-50-C2-4A-00-0A\n"_ba
                                << u"line 3: MAC address 00-50-C2-4A-00-0A appears twice"_s;
+        QTest::newRow("multicast address") << "mac;ip\n0050C24A000A;224.0.0.9\n"_ba
+                                           << u"line 2: column 2 \"ip\": 224.0.0.9 is a multicast address "
+                                              "(224.0.0.0 to 239.255.255.255), which no gateway can have"_s;
         QTest::newRow("not a MAC") << "mac\n0X50C24A000A\n"_ba
                                    << u"line 2: column 1 \"mac\": \"0X50C24A000A\" is not a MAC address (12 hexadecimal digits)"_s;
     }

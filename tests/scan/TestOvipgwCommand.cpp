@@ -7,9 +7,11 @@
 #include "ScanReport.h"
 #include "StringTable.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -23,7 +25,9 @@ private slots:
 
     void badArgumentsAreRefusedWithoutOutput_data();
     void badArgumentsAreRefusedWithoutOutput();
+    void helpInBothLanguages_data();
     void helpInBothLanguages();
+    void passwordFileReadableByOthersIsWarnedAbout();
     void jsonRowCarriesTheWindowTextsAndStatus();
     void csvQuotesAndTsvKeepsColumns();
     void diagnosisTexts_data();
@@ -62,6 +66,19 @@ void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput_data()
         << QStringList{u"set"_s, u"00-50-C2-4A-00-0A"_s, u"--broadcast=127.0.0.1"_s, u"--timeout=100"_s,
                        u"--port"_s, u"10001"_s, u"--password=ЖЖЖЖЖЖ"_s}
         << codePage;
+    // Addresses that would lose the gateway, before anything is sent.
+    QTest::newRow("set to loopback")
+        << QStringList{u"set"_s, u"00-50-C2-4A-00-0A"_s, u"--ip"_s, u"127.0.0.5"_s}
+        << u"127.0.0.5 is a loopback address (127.x.x.x), which no gateway can have"_s;
+    QTest::newRow("set to the limited broadcast")
+        << QStringList{u"set"_s, u"00-50-C2-4A-00-0A"_s, u"--ip=255.255.255.255"_s}
+        << u"255.255.255.255 is the limited broadcast address, which no gateway can have"_s;
+    QTest::newRow("reset to multicast")
+        << QStringList{u"reset"_s, u"00-0A"_s, u"239.1.2.3"_s}
+        << u"239.1.2.3 is a multicast address (224.0.0.0 to 239.255.255.255), which no gateway can have"_s;
+    QTest::newRow("reset to this network")
+        << QStringList{u"reset"_s, u"00-0A"_s, u"0.0.0.7"_s}
+        << u"0.0.0.7 lies in 0.x.x.x, which stands for \"this network\" and no gateway can have"_s;
 }
 
 void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput()
@@ -75,19 +92,65 @@ void TestOvipgwCommand::badArgumentsAreRefusedWithoutOutput()
     QCOMPARE(QString::fromUtf8(err), u"ovipgw: %1\nTry \"ovipgw --help\".\n"_s.arg(message));
 }
 
+void TestOvipgwCommand::helpInBothLanguages_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("start");   // English, German
+    QTest::addColumn<QString>("options"); // each in both
+    const QString commands = u"\n  scan ,\n  set ,\n  apply ,\n  reset ,\n  history ,\n  restore "_s;
+    QTest::newRow("every command") << QStringList{u"--help"_s} << u"Usage: ovipgw COMMAND,Aufruf: ovipgw BEFEHL"_s
+                                   << commands;
+    QTest::newRow("scan") << QStringList{u"scan"_s, u"-h"_s} << u"Usage: ovipgw scan,Aufruf: ovipgw scan"_s
+                          << u"--format,--broadcast"_s;
+    QTest::newRow("set") << QStringList{u"set"_s, u"--help"_s} << u"Usage: ovipgw set,Aufruf: ovipgw set"_s
+                         << u"--protect,--password-file,--ip"_s;
+    QTest::newRow("apply") << QStringList{u"apply"_s, u"--help"_s} << u"Usage: ovipgw apply,Aufruf: ovipgw apply"_s
+                           << u"--dry-run,--keep-going"_s;
+    QTest::newRow("reset") << QStringList{u"reset"_s, u"-h"_s} << u"Usage: ovipgw reset,Aufruf: ovipgw reset"_s
+                           << u"MAC-,--force"_s;
+    QTest::newRow("history") << QStringList{u"history"_s, u"--help"_s}
+                             << u"Usage: ovipgw history,Aufruf: ovipgw history"_s << u"--format"_s;
+    QTest::newRow("restore") << QStringList{u"restore"_s, u"--help"_s}
+                             << u"Usage: ovipgw restore,Aufruf: ovipgw restore"_s << u"--at N"_s;
+}
+
 void TestOvipgwCommand::helpInBothLanguages()
 {
-    for (const auto &[language, start] : {std::pair{UiLanguage::English, u"Usage: ovipgw scan"_s},
-                                          std::pair{UiLanguage::German, u"Aufruf: ovipgw scan"_s}}) {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, start);
+    QFETCH(QString, options);
+    for (const UiLanguage language : {UiLanguage::English, UiLanguage::German}) {
         StringTable::setCurrentLanguage(language);
-        for (const QStringList &arguments : {QStringList{u"--help"_s}, QStringList{u"scan"_s, u"-h"_s}}) {
-            QByteArray out;
-            QByteArray err;
-            QCOMPARE(OvipgwCommand::run(arguments, &out, &err), 0);
-            QVERIFY2(QString::fromUtf8(out).startsWith(start), out.constData());
-            QVERIFY(out.contains("--format"));
-            QVERIFY(err.isEmpty());
-        }
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(OvipgwCommand::run(arguments, &out, &err), 0);
+        const QString text = QString::fromUtf8(out);
+        QVERIFY2(text.startsWith(start.split(u',').at(language == UiLanguage::English ? 0 : 1)), qPrintable(text));
+        for (const QString &option : options.split(u','))
+            QVERIFY2(text.contains(option), qPrintable(option));
+        QVERIFY(err.isEmpty());
+    }
+}
+
+// Still used, but said; the password here is refused before anything is sent.
+void TestOvipgwCommand::passwordFileReadableByOthersIsWarnedAbout()
+{
+    QTemporaryDir folder;
+    QFile file(folder.filePath(u"password"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ЖЖЖ\n") > 0);
+    file.close();
+    const QString warning = u"ovipgw: warning: the password file %1 can be read by other users"_s.arg(file.fileName());
+    for (const auto permissions : {QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup,
+                                   QFile::ReadOwner | QFile::WriteOwner}) {
+        QVERIFY(file.setPermissions(permissions));
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(OvipgwCommand::run({u"set"_s, u"00-50-C2-4A-00-0A"_s, u"--port"_s, u"10001"_s,
+                                     u"--password-file"_s, file.fileName()},
+                                    &out, &err),
+                 int(OvipgwCommand::UsageError));
+        QCOMPARE(QString::fromUtf8(err).startsWith(warning), bool(permissions & QFile::ReadGroup));
+        QVERIFY(err.contains("code page 1252"));
     }
 }
 
