@@ -119,13 +119,12 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     // only: every listed gateway that ends alike would take the address too.
     // No --force makes two devices share one address.
     if (!plan.refusal && plan.address) {
-        const QString tail = normalisedMac(current.mac).right(4);
-        for (auto other = context.others.cbegin(); other != context.others.cend(); ++other) {
-            if (other.key().right(4) == tail && other.key() != normalisedMac(current.mac)) {
-                plan.refusal = Text::SharedMacTail;
-                plan.holder = MacAddressText(MacAddressFromText(other.key()));
-                return plan;
-            }
+        const QStringList sharing =
+            MacsEndingIn(normalisedMac(current.mac).right(4), context.others.keys(), current.mac);
+        if (!sharing.isEmpty()) {
+            plan.refusal = Text::SharedMacTail;
+            plan.holder = MacAddressText(MacAddressFromText(sharing.first()));
+            return plan;
         }
     }
     // A DHCP gateway made fixed at the address it has holds that address itself.
@@ -139,6 +138,20 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
         }
     }
     return plan;
+}
+
+QStringList MacsEndingIn(const QString &tail, const QStringList &listedMacs, const QString &mac)
+{
+    const QString own = normalisedMac(mac);
+    const QString wanted = QString(tail).remove(QLatin1Char('-')).toUpper();
+    QStringList sharing;
+    for (const QString &listed : listedMacs) {
+        const QString other = normalisedMac(listed);
+        if (other.right(4) == wanted && other != own && !sharing.contains(listed))
+            sharing.append(listed);
+    }
+    sharing.sort();
+    return sharing;
 }
 
 void refuseTakenAddress(WritePlan *plan, const QString &holder)

@@ -51,6 +51,12 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
 // firmware generation (1.x) still takes every mode.
 bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware);
 
+// The listed MAC addresses, other than `mac`, that end in the same two bytes
+// as `tail` (four hex digits, any case): IP-SETUP names a gateway by those
+// two bytes alone, so each of them would take the address too. MACs in any
+// of their written forms; the result as listed.
+QStringList MacsEndingIn(const QString &tail, const QStringList &listedMacs, const QString &mac = {});
+
 // Refuses the plan when `holder`, the MAC that answers on the link at the
 // plan's new fixed address (NeighbourProbe), is another device's, or names
 // this computer, whose own address it is.

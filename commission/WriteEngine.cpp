@@ -55,7 +55,10 @@ WriteEngine::WriteEngine(const Settings &settings, const Safeguards &safeguards,
     : QObject(parent)
     , m_settings(settings)
     , m_safeguards(safeguards)
-    , m_exchanges(settings.password, WriteExchanges::loopWait())
+    , m_exchanges(settings.password,
+                  [this](int milliseconds, const std::function<bool()> &done) {
+                      WriteExchanges::loopWait()(milliseconds, [this, &done] { return stopped() || done(); });
+                  })
 {
 }
 
@@ -85,6 +88,10 @@ WriteEngine::Result WriteEngine::run(const QList<WriteRequest> &requests)
         if (!scan(before, &result))
             return result;
         decide(before.list(), jobs, &result);
+    }
+    for (const Job &job : jobs) {
+        if (!job.write || m_settings.dryRun)
+            emit rowFinished(job.report);
     }
     const bool anyWrite = std::any_of(jobs.cbegin(), jobs.cend(), [](const Job &job) { return job.write; });
     if (!m_settings.dryRun && anyWrite) {
@@ -223,11 +230,18 @@ void WriteEngine::send(QList<Job> &jobs, Result *result)
 
 void WriteEngine::sendPending(QList<Job> &jobs)
 {
-    sendIpSetups(jobs);
-    lookUpLeases(jobs);
-    sendKind(jobs, &WritePlan::identity, QStringLiteral("identity"));
-    sendKind(jobs, &WritePlan::network, QStringLiteral("network"));
-    sendKind(jobs, &WritePlan::setup, QStringLiteral("setup"));
+    const std::function<void()> steps[] = {
+        [&] { sendIpSetups(jobs); },
+        [&] { lookUpLeases(jobs); },
+        [&] { sendKind(jobs, &WritePlan::identity, QStringLiteral("identity")); },
+        [&] { sendKind(jobs, &WritePlan::network, QStringLiteral("network")); },
+        [&] { sendKind(jobs, &WritePlan::setup, QStringLiteral("setup")); },
+    };
+    for (const std::function<void()> &step : steps) {
+        if (stopped())
+            return;
+        step();
+    }
 }
 
 namespace {
@@ -316,6 +330,8 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
     // missing, with the same waits; one whose reply was merely lost is only
     // read again. Bounded by the rounds the caller allows.
     for (int round = 0;; ++round) {
+        if (stopped())
+            return stopWritten(jobs);
         emit phase(QStringLiteral("confirm"), int(jobs.size()), m_settings.scan.timeoutMs);
         GatewayScanner after(m_settings.scan);
         if (!scan(after, result)) {
@@ -360,8 +376,25 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
             sendPending(jobs);
     }
     for (Job &job : jobs) {
-        if (job.write && m_safeguards.recordOutcome)
+        if (!job.write)
+            continue;
+        if (m_safeguards.recordOutcome)
             m_safeguards.recordOutcome(job.report);
+        emit rowFinished(job.report);
+    }
+}
+
+void WriteEngine::stopWritten(QList<Job> &jobs)
+{
+    for (Job &job : jobs) {
+        if (!job.write)
+            continue;
+        job.report.result = QStringLiteral("stopped");
+        job.report.text = loadString(Text::WriteStopped);
+        job.report.status = WriteStatus::NotConfirmed;
+        if (m_safeguards.recordOutcome)
+            m_safeguards.recordOutcome(job.report);
+        emit rowFinished(job.report);
     }
 }
 

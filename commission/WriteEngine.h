@@ -72,6 +72,10 @@ public:
         // Rounds of sending again what a gateway does not report yet (0: the
         // written rows are read once and judged, as the window does).
         int retryRounds = 0;
+        // Asked during every wait and between the phases: true ends the run
+        // as soon as the current wait ends; what was sent is recorded
+        // with the outcome "stopped".
+        std::function<bool()> stopRequested;
     };
 
     struct Result
@@ -98,6 +102,9 @@ signals:
     // "setup", "lookup", "confirm"), how many gateways it concerns and how
     // long it waits at most.
     void phase(const QString &name, int gateways, int waitMs);
+    // One row's result is final (refused, nothing to write, confirmed, ...);
+    // every row is reported once, in the order its result is known.
+    void rowFinished(const WriteReport &report);
 
 private:
     struct Job;
@@ -110,6 +117,8 @@ private:
     void lookUpLeases(QList<Job> &jobs);
     void sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QString &name);
     void confirm(QList<Job> &jobs, Result *result);
+    bool stopped() const { return m_settings.stopRequested && m_settings.stopRequested(); }
+    void stopWritten(QList<Job> &jobs);
 
     Settings m_settings;
     Safeguards m_safeguards;

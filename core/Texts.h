@@ -197,6 +197,9 @@ enum Number : int {
     PlanNetworkNotRead = 489,
     DamagedSnapshot = 500,
     SharedMacTail = 501,
+    SharedMacTailReset = 502,
+    WriteStopped = 503,
+    ProgressLine = 504,
     // Help of the whole command line and of each writing command.
     OvipgwOverview = 510,
     ApplyHelp = 511,

@@ -8,6 +8,7 @@
 #include "GatewayListDialog.h"
 #include "StringTable.h"
 #include "Texts.h"
+#include "WriteDecision.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -89,6 +90,18 @@ void ConfigurationWrite::OnOK()
         }
     }
     const bool addressChanges = m_editor.FindGatewayRow(ipText, mac) == -1;
+    if (addressChanges) {
+        // IP-SETUP reaches every gateway whose MAC ends in these two bytes.
+        QStringList listed;
+        for (int row = 0; row < m_window.gatewayList().count(); ++row)
+            listed.append(m_window.gatewayList().cellText(row, GatewayList::MacAddressColumn));
+        const QStringList sharing = MacsEndingIn(mac.right(4), listed, mac);
+        if (!sharing.isEmpty()) {
+            m_window.ShowStatusText(loadString(Text::SharedMacTail).arg(MacAddressText(MacAddressFromText(mac)),
+                                                                        sharing.first()));
+            return;
+        }
+    }
     if (const int refusal = takeRequest(mac, setupWillRun, addressChanges)) {
         m_window.ShowStatus(refusal);
         return;

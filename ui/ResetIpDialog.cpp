@@ -8,6 +8,7 @@
 #include "Texts.h"
 #include "JournalEntry.h"
 #include "NeighbourProbe.h"
+#include "WriteDecision.h"
 #include "WriteExchanges.h"
 #include "WriteJournal.h"
 
@@ -94,6 +95,15 @@ void ResetIpDialog::OnOK()
 
     const QString tail = QStringLiteral("%1-%2").arg(*macByte5, 2, 16, QLatin1Char('0')).arg(*macByte6, 2, 16, QLatin1Char('0')).toUpper();
     const quint32 newValue = *parseNewAddress(addressText);
+    // The telegram reaches every gateway that ends in these two bytes.
+    const QStringList sharing = MacsEndingIn(tail, m_listed.keys());
+    if (sharing.size() > 1) {
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                        loadString(Text::SharedMacTailReset).arg(tail, sharing.join(QStringLiteral(", "))),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
     const QString input = tail + QLatin1Char('|') + DottedAddressText(newValue);
     if (newValue != 0 && input != m_sendAnyway) {
         const QString holder = holderOf(newValue, tail);

@@ -250,6 +250,54 @@ private slots:
         QCOMPARE(r.status, 0);
     }
 
+    // The scan's own list is a plan: applied as it stands it changes nothing;
+    // edited, a new address for a gateway whose MAC ends like another's and
+    // an address another gateway has are both refused before anything is sent.
+    void scanIsAPlanAndSharedMacTailsAreRefused()
+    {
+        forgetNeighbours();
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toUtf8());
+        const QString twin = u"00-50-C2-4B-02-%1"_s.arg(40, 2, 16, QLatin1Char('0')).toUpper();
+        SimulatorProcess sim;
+        QVERIFY2(sim.start(SimulatorProcess::config({SimulatorProcess::gateway(ipOf(40), macOf(40)),
+                                                     SimulatorProcess::gateway(ipOf(41), twin),
+                                                     SimulatorProcess::gateway(ipOf(42), macOf(42))})),
+                 qPrintable(sim.errorString()));
+        QByteArray csv;
+        QByteArray err;
+        QCOMPARE(OvipgwCommand::run({u"scan"_s, u"--format"_s, u"csv"_s}, &csv, &err), 0);
+        const QString planPath = state.filePath(u"site.csv"_s);
+        QFile planFile(planPath);
+        QVERIFY(planFile.open(QIODevice::WriteOnly) && planFile.write(csv) == csv.size());
+        planFile.close();
+
+        Result r = ovipgw({u"apply"_s, planPath});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.json.value(u"summary"_s).toObject().value(u"nothingToWrite"_s).toInt(), 3);
+
+        QString edited = QString::fromUtf8(csv);
+        edited.replace(ipOf(40) + u',', ipOf(60) + u',');
+        edited.replace(ipOf(42) + u',', ipOf(41) + u',');
+        QVERIFY(planFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        planFile.write(edited.toUtf8());
+        planFile.close();
+        sim.clearLog();
+        r = ovipgw({u"apply"_s, planPath});
+        QCOMPARE(r.status, 5);
+        QStringList refused;
+        QString results;
+        for (const QJsonValue &row : r.json.value(u"gateways"_s).toArray()) {
+            results += row.toObject().value(u"mac"_s).toString() + u' ' + row.toObject().value(u"result"_s).toString()
+                + u' ' + row.toObject().value(u"resultText"_s).toString() + u'\n';
+            if (row.toObject().value(u"result"_s).toString() == u"refused"_s)
+                refused.append(row.toObject().value(u"mac"_s).toString());
+        }
+        refused.sort();
+        QVERIFY2(refused == (QStringList{macOf(40), macOf(42)}), qPrintable(results));
+        QCOMPARE(writes(sim), QStringList());
+    }
+
     void applyWritesAPlanSideBySideAndOnlyOnce()
     {
         forgetNeighbours();

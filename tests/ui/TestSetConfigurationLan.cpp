@@ -311,7 +311,10 @@ private slots:
         const QJsonObject enOceanCorrupt =
             withFault(SimulatorProcess::gateway(ipOf(11), macOf(11), 0x00020001), u"setupReply"_s, u"badChecksum"_s);
         const QJsonObject foreign = SimulatorProcess::gateway(ipOf(12), macOf(12), 0x00000001);
-        QVERIFY2(m_sim->start(SimulatorProcess::config({enOceanLocked, enOceanCorrupt, foreign})),
+        // Ends in the same two MAC bytes as the locked one.
+        const QString twin = u"00-50-C2-4B-00-0A"_s;
+        const QJsonObject twinGateway = SimulatorProcess::gateway(ipOf(13), twin, 0x00020001);
+        QVERIFY2(m_sim->start(SimulatorProcess::config({enOceanLocked, enOceanCorrupt, foreign, twinGateway})),
                  qPrintable(m_sim->errorString()));
         const auto window = openWindow(3, 0x00020001);
         QVERIFY(window);
@@ -337,6 +340,13 @@ private slots:
             QVERIFY(unlocked(*window));
             QVERIFY(nothingSent());
         }
+        // A new address would reach both gateways that end in these bytes.
+        QVERIFY(select(*window, twin));
+        type(*window, Control::IpAddressEdit, ipOf(77));
+        window->OnOK();
+        QCOMPARE(status(*window), StringTable::text(Text::SharedMacTail).arg(twin, macOf(10)));
+        QVERIFY(unlocked(*window));
+        QVERIFY(nothingSent());
     }
 
     void unidentifiedGatewayGetsOnlyItsAddress()
