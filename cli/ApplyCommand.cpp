@@ -18,7 +18,7 @@ using CommissionCommand::Arguments;
 
 // The printed result of a whole plan: every row, the gateways the plan does
 // not name, a summary, and the exit status.
-int report(const Arguments &arguments, const WriteEngine::Result &result, QByteArray *out)
+int report(const Arguments &arguments, const WriteEngine::Result &result, bool rowsPrinted, QByteArray *out)
 {
     int status = CommissionCommand::Confirmed;
     QMap<QString, int> counts;
@@ -27,7 +27,8 @@ int report(const Arguments &arguments, const WriteEngine::Result &result, QByteA
     for (const WriteReport &entry : result.reports) {
         counts[entry.result] += 1;
         rows.append(reportJson(entry));
-        text += render(entry, false);
+        if (!rowsPrinted)
+            text += render(entry, false);
         if (entry.result == QLatin1String("refused") || entry.result == QLatin1String("skipped"))
             status = CommissionCommand::Refused;
         else if (status != CommissionCommand::Refused && entry.status == CommissionCommand::NotConfirmed)
@@ -37,12 +38,13 @@ int report(const Arguments &arguments, const WriteEngine::Result &result, QByteA
     }
     for (const WriteReport &entry : result.unplanned) {
         rows.append(reportJson(entry));
-        text += render(entry, false);
+        text += arguments.jsonLines ? QJsonDocument(reportJson(entry)).toJson(QJsonDocument::Compact) + '\n'
+                                    : render(entry, false);
     }
     const QString summary = loadString(Text::ApplySummary)
                                 .arg(counts.value(QStringLiteral("confirmed")))
                                 .arg(counts.value(QStringLiteral("notConfirmed")) + counts.value(QStringLiteral("notSent"))
-                                     + counts.value(QStringLiteral("notFoundAgain")))
+                                     + counts.value(QStringLiteral("notFoundAgain")) + counts.value(QStringLiteral("stopped")))
                                 .arg(counts.value(QStringLiteral("nothingToWrite")))
                                 .arg(counts.value(QStringLiteral("refused")) + counts.value(QStringLiteral("skipped")))
                                 .arg(counts.value(QStringLiteral("missing")))
@@ -56,6 +58,14 @@ int report(const Arguments &arguments, const WriteEngine::Result &result, QByteA
                                           {QStringLiteral("summary"), summaryObject},
                                           {QStringLiteral("exitStatus"), status}})
                     .toJson(QJsonDocument::Indented);
+    } else if (arguments.jsonLines) {
+        QJsonObject summaryObject;
+        for (auto count = counts.cbegin(); count != counts.cend(); ++count)
+            summaryObject.insert(count.key(), count.value());
+        *out += text
+            + QJsonDocument(QJsonObject{{QStringLiteral("summary"), summaryObject}, {QStringLiteral("exitStatus"), status}})
+                  .toJson(QJsonDocument::Compact)
+            + '\n';
     } else {
         *out += text + summary.toUtf8() + '\n';
     }
@@ -91,7 +101,9 @@ int run(const Arguments &arguments, QByteArray *out, QByteArray *err)
     settings.reportUnplanned = true;
     WriteEngine::Result result;
     int status = CommissionCommand::Confirmed;
-    if (!CommissionCommand::runWrites(arguments, *password, requests, settings, &result, err, &status))
+    bool rowsPrinted = false;
+    if (!CommissionCommand::runWrites(arguments, *password, requests, settings, &result, &rowsPrinted, out, err,
+                                      &status))
         return status;
     QList<WriteReport> reports;
     qsizetype next = 0;
@@ -108,7 +120,16 @@ int run(const Arguments &arguments, QByteArray *out, QByteArray *err)
         reports.append(refused);
     }
     result.reports = reports;
-    return report(arguments, result, out);
+    // Rows the plan itself refused never reached the engine: said here.
+    QList<WriteReport> unprinted;
+    for (const WriteReport &entry : std::as_const(reports)) {
+        if (entry.journalId.isEmpty() && entry.result == QLatin1String("refused") && rowsPrinted)
+            unprinted.append(entry);
+    }
+    for (const WriteReport &entry : std::as_const(unprinted))
+        *out += arguments.jsonLines ? QJsonDocument(reportJson(entry)).toJson(QJsonDocument::Compact) + '\n'
+                                    : render(entry, false);
+    return report(arguments, result, rowsPrinted, out);
 }
 
 } // namespace ApplyCommand

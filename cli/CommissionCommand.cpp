@@ -8,6 +8,7 @@
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
 #include "JournalEntry.h"
+#include "LiveOutput.h"
 #include "LocalAdapters.h"
 #include "RowStatus.h"
 #include "NeighbourProbe.h"
@@ -260,8 +261,9 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
             a.timeoutMs = value->toInt(&ok);
             ok = ok && a.timeoutMs >= MinTimeoutMs && a.timeoutMs <= MaxTimeoutMs;
         } else if (name == QLatin1String("--format")) {
-            ok = *value == QLatin1String("json") || *value == QLatin1String("table");
+            ok = *value == QLatin1String("json") || *value == QLatin1String("table") || *value == QLatin1String("jsonl");
             a.json = *value == QLatin1String("json");
+            a.jsonLines = *value == QLatin1String("jsonl");
         } else if (name == QLatin1String("--password")) {
             a.password.commandLine = *value;
         } else {
@@ -352,7 +354,9 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
 
     WriteEngine::Result result;
     int status = Confirmed;
-    if (!runWrites(a, *password, {WriteRequest{a.mac, change}}, WriteEngine::Settings{}, &result, err, &status))
+    bool rowsPrinted = false;
+    if (!runWrites(a, *password, {WriteRequest{a.mac, change}}, WriteEngine::Settings{}, &result, &rowsPrinted, out,
+                   err, &status))
         return status;
     WriteReport report = result.reports.value(0);
     if (report.result == QLatin1String("missing")) {
@@ -361,12 +365,14 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
     } else if (report.result == QLatin1String("nothingToWrite")) {
         report.status = Confirmed;
     }
-    *(report.status == Confirmed || report.status == NotConfirmed ? out : err) += render(report, a.json);
+    *(report.status == Confirmed || report.status == NotConfirmed ? out : err) +=
+        a.jsonLines ? QJsonDocument(reportJson(report)).toJson(QJsonDocument::Compact) + '\n' : render(report, a.json);
     return report.status;
 }
 
 bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
-               const WriteEngine::Settings &overrides, WriteEngine::Result *result, QByteArray *err, int *status)
+               const WriteEngine::Settings &overrides, WriteEngine::Result *result, bool *rowsPrinted,
+               QByteArray *out, QByteArray *err, int *status)
 {
     WriteEngine::Settings settings = overrides;
     settings.scan = scanSettings(arguments, password);
@@ -379,6 +385,15 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
     // A lost datagram costs a round, not a second run of the command.
     settings.retryRounds = 2;
     settings.dryRun = arguments.dryRun;
+    settings.stopRequested = [] { return LiveOutput::stopRequested(); };
+    // One document is printed whole at the end; a single gateway's table
+    // too. Everything else as it is known.
+    const LiveOutput::Rows rows = arguments.json || requests.size() <= 1 ? LiveOutput::Rows::AtTheEnd
+        : arguments.jsonLines                                            ? LiveOutput::Rows::JsonLines
+                                                                         : LiveOutput::Rows::Table;
+    LiveOutput live(rows, int(requests.size()), out);
+    *rowsPrinted = live.printedRows();
+    const bool mayAskLater = password.isEmpty() && mayAsk(arguments.password);
 
     WriteJournal journal;
     const QString command = arguments.command;
@@ -398,6 +413,9 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
 
     const auto write = [&](const QList<WriteRequest> &batch, WriteEngine::Result *outcome) {
         WriteEngine engine(settings, safeguards);
+        // A row refused for a lock may run again once the password is asked.
+        live.attach(engine, settings.password.isEmpty() && mayAskLater ? refusedForLock
+                                                                       : std::function<bool(const WriteReport &)>());
         *outcome = engine.run(batch);
         if (!scanSucceeded(outcome->scan, outcome->socketError, err, status))
             return false;
@@ -417,13 +435,18 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
     // written whole or not at all sent nothing at all, so all of it goes
     // again, and is still written whole or not at all.
     if (!password.isEmpty() || !mayAsk(arguments.password)
-        || std::none_of(result->reports.cbegin(), result->reports.cend(), refusedForLock))
+        || std::none_of(result->reports.cbegin(), result->reports.cend(), refusedForLock)) {
+        live.printHeld();
         return true;
+    }
     const QString typed = PasswordPrompt::ask(loadString(Text::PasswordPromptText));
     if (!isWindows1252Encodable(typed))
         *err += loadString(Text::WritePasswordOutsideCodePage).toUtf8() + '\n';
-    if (typed.isEmpty() || !isWindows1252Encodable(typed))
+    if (typed.isEmpty() || !isWindows1252Encodable(typed)) {
+        live.printHeld();
         return true;
+    }
+    live.dropHeld();
     settings.scan = scanSettings(arguments, typed);
     settings.password = typed;
     if (!settings.keepGoing)

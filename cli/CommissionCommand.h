@@ -42,6 +42,7 @@ struct Arguments
     QString broadcast;
     int timeoutMs = 1000;
     bool json = false;
+    bool jsonLines = false; // --format jsonl: one JSON line per row as it is known
     bool force = false;
     PasswordSources password;
     bool help = false;
@@ -66,8 +67,11 @@ std::optional<QString> password(const Arguments &arguments, bool needed, QByteAr
 // terminal and writes the rows refused for the lock again. False, with
 // the reason on `err` and `status` set, when the gateways could not be read
 // or the journal not written (then nothing was sent).
+// Rows are printed on `out` as their results are known unless the format is
+// one JSON document (`rowsPrinted` tells).
 bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
-               const WriteEngine::Settings &overrides, WriteEngine::Result *result, QByteArray *err, int *status);
+               const WriteEngine::Settings &overrides, WriteEngine::Result *result, bool *rowsPrinted,
+               QByteArray *out, QByteArray *err, int *status);
 
 // True for the commands this namespace runs.
 bool handles(const QString &command);

@@ -1,6 +1,7 @@
 // ovipgw: reads every gateway of the network from the command line.
 
 #include "LanguageSwitch.h"
+#include "LiveOutput.h"
 #include "OvipgwCommand.h"
 #include "StringTable.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ovipgw"));
     StringTable::setCurrentLanguage(LanguageSwitch::chooseLanguage());
+    // Rows reach the terminal or the pipe as their results are known.
+    LiveOutput::enable();
 
     QByteArray out;
     QByteArray err;

@@ -200,6 +200,13 @@ enum Number : int {
     SharedMacTailReset = 502,
     WriteStopped = 503,
     ProgressLine = 504,
+    PhaseRead = 505,
+    PhaseIpSetup = 506,
+    PhaseIdentity = 507,
+    PhaseNetwork = 508,
+    PhaseSetup = 509,
+    PhaseLookup = 526,
+    PhaseConfirm = 527,
     // Help of the whole command line and of each writing command.
     OvipgwOverview = 510,
     ApplyHelp = 511,
