@@ -48,18 +48,6 @@ const QStringList CommonOptions{QStringLiteral("--broadcast"), QStringLiteral("-
 const QStringList Flags{QStringLiteral("--protect"), QStringLiteral("--force"), QStringLiteral("--help"),
                         QStringLiteral("-h"), QStringLiteral("--dry-run"), QStringLiteral("--keep-going")};
 
-std::optional<QString> normalisedMac(const QString &text)
-{
-    QString mac = text;
-    mac.remove(QLatin1Char('-'));
-    mac.remove(QLatin1Char(':'));
-    mac.remove(QLatin1Char(' '));
-    mac = mac.toUpper();
-    if (mac.size() != 12 || !std::all_of(mac.cbegin(), mac.cend(), [](QChar c) { return isxdigit(c.toLatin1()); }))
-        return std::nullopt;
-    return mac;
-}
-
 // ---- the password ----------------------------------------------------------
 
 // Whether nothing names a password and a person could type one.
@@ -278,7 +266,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
         return a;
 
     const auto takeMac = [&](const QString &text) {
-        const std::optional<QString> mac = normalisedMac(text);
+        const std::optional<QString> mac = MacDigits(text);
         if (!mac)
             *error = loadString(Text::BadMac).arg(text);
         a.mac = mac.value_or(QString());

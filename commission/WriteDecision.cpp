@@ -28,11 +28,6 @@ int refusalOf(const GatewayReading &current, const ConfigurationChange &change, 
     return 0;
 }
 
-QString normalisedMac(const QString &mac)
-{
-    return QString(mac).remove(QLatin1Char('-')).toUpper();
-}
-
 } // namespace
 
 bool ModeAllowed(quint32 typeCode, int mode, const QString &firmware)
@@ -120,7 +115,7 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     // No --force makes two devices share one address.
     if (!plan.refusal && plan.address) {
         const QStringList sharing =
-            MacsEndingIn(normalisedMac(current.mac).right(4), context.others.keys(), current.mac);
+            MacsEndingIn(MacKey(current.mac).right(4), context.others.keys(), current.mac);
         if (!sharing.isEmpty()) {
             plan.refusal = Text::SharedMacTail;
             plan.holder = MacAddressText(MacAddressFromText(sharing.first()));
@@ -142,11 +137,11 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
 
 QStringList MacsEndingIn(const QString &tail, const QStringList &listedMacs, const QString &mac)
 {
-    const QString own = normalisedMac(mac);
+    const QString own = MacKey(mac);
     const QString wanted = QString(tail).remove(QLatin1Char('-')).toUpper();
     QStringList sharing;
     for (const QString &listed : listedMacs) {
-        const QString other = normalisedMac(listed);
+        const QString other = MacKey(listed);
         if (other.right(4) == wanted && other != own && !sharing.contains(listed))
             sharing.append(listed);
     }
@@ -156,7 +151,7 @@ QStringList MacsEndingIn(const QString &tail, const QStringList &listedMacs, con
 
 void refuseTakenAddress(WritePlan *plan, const QString &holder)
 {
-    if (plan->refusal || holder.isEmpty() || normalisedMac(holder) == normalisedMac(plan->target.mac))
+    if (plan->refusal || holder.isEmpty() || MacKey(holder) == MacKey(plan->target.mac))
         return;
     plan->refusal = HolderIsDevice(holder) ? Text::WriteProbedHolder : Text::WriteOwnAddress;
     plan->holder = holder;
@@ -164,7 +159,7 @@ void refuseTakenAddress(WritePlan *plan, const QString &holder)
 
 bool HolderIsDevice(const QString &holder)
 {
-    const QString digits = normalisedMac(holder).remove(QLatin1Char(':'));
+    const QString digits = MacKey(holder).remove(QLatin1Char(':'));
     return digits.size() == 12
         && std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); });
 }

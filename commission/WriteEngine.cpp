@@ -18,17 +18,12 @@
 namespace {
 
 
-QString normalisedMac(const QString &mac)
-{
-    return QString(mac).remove(QLatin1Char('-')).toUpper();
-}
-
 // The first row of each MAC address, as the window's lookups find it.
 QHash<QString, int> rowsByMac(const GatewayList &list)
 {
     QHash<QString, int> rows;
     for (int row = list.count() - 1; row >= 0; --row)
-        rows.insert(normalisedMac(list.cellText(row, GatewayList::MacAddressColumn)), row);
+        rows.insert(MacKey(list.cellText(row, GatewayList::MacAddressColumn)), row);
     return rows;
 }
 
@@ -111,7 +106,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
     // so that two requests never aim at the same address.
     QHash<QString, quint32> taken;
     for (int row = 0; row < list.count(); ++row)
-        taken.insert(normalisedMac(list.cellText(row, GatewayList::MacAddressColumn)), list.reading(row).address);
+        taken.insert(MacKey(list.cellText(row, GatewayList::MacAddressColumn)), list.reading(row).address);
     // Every new fixed address is probed on the link at once.
     QList<quint32> wanted;
     for (const Job &job : jobs) {
@@ -192,7 +187,7 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
     for (const Job &job : jobs)
         named.insert(job.request.mac);
     for (int row = 0; row < list.count(); ++row) {
-        if (named.contains(normalisedMac(list.cellText(row, GatewayList::MacAddressColumn))))
+        if (named.contains(MacKey(list.cellText(row, GatewayList::MacAddressColumn))))
             continue;
         WriteReport report;
         report.mac = list.cellText(row, GatewayList::MacAddressColumn);

@@ -5,6 +5,8 @@
 
 #include "Telegrams.h"
 
+#include <algorithm>
+
 #include <climits>
 
 namespace {
@@ -130,6 +132,23 @@ QString MacAddressText(const MacAddress &mac)
         text += QStringLiteral("%1").arg(mac[i], 2, 16, QLatin1Char('0')).toUpper();
     }
     return text;
+}
+
+std::optional<QString> MacDigits(const QString &text)
+{
+    QString digits = text.trimmed().toUpper();
+    digits.remove(QLatin1Char('-')).remove(QLatin1Char(':')).remove(QLatin1Char(' '));
+    const bool hex = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+    });
+    if (digits.size() != 12 || !hex)
+        return std::nullopt;
+    return digits;
+}
+
+QString MacKey(const QString &macText)
+{
+    return QString(macText).remove(QLatin1Char('-')).toUpper();
 }
 
 MacAddress MacAddressFromText(const QString &text)

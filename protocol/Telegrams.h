@@ -94,6 +94,15 @@ QString DottedAddressText(quint32 addressValue);
 // "%02X-%02X-%02X-%02X-%02X-%02X".
 QString MacAddressText(const MacAddress &mac);
 
+// A MAC address as a person or a file gives it: twelve hexadecimal digits,
+// separated by '-', ':' or blanks or not at all, any case. Its twelve
+// upper-case digits, the key every lookup compares; nothing otherwise.
+std::optional<QString> MacDigits(const QString &text);
+
+// The twelve upper-case digits of a MAC text as the list shows it
+// ("00-50-C2-4A-00-0A"), without a check: a key for texts the tool wrote.
+QString MacKey(const QString &macText);
+
 // MAC text with blanks and '-' removed, read two characters at a time from the
 // front, each pair as a hex number up to its first non-hex character (so a
 // missing pair or one starting with a non-hex character reads as 0, "1G" as

@@ -410,11 +410,10 @@ std::optional<QList<PlannedGateway>> parse(const QString &text, QString *error, 
 
         PlannedGateway gateway;
         gateway.line = line;
-        QString mac = cells.value(macColumn).trimmed().toUpper();
-        mac.remove(QLatin1Char('-')).remove(QLatin1Char(':')).remove(QLatin1Char(' '));
-        static const QRegularExpression MacDigits(QStringLiteral("^[0-9A-F]{12}$"));
-        if (!MacDigits.match(mac).hasMatch())
+        const std::optional<QString> digits = MacDigits(cells.value(macColumn));
+        if (!digits)
             return failCell(line, macColumn, loadString(Text::BadMac).arg(cells.value(macColumn).trimmed()));
+        const QString mac = *digits;
         if (seen.contains(mac))
             return failLine(line, loadString(Text::PlanDuplicateMac).arg(cells.value(macColumn).trimmed()));
         seen.append(mac);

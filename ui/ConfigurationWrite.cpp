@@ -108,7 +108,7 @@ void ConfigurationWrite::OnOK()
     }
     if (addressChanges && addressValue != 0 && addressHeldByAnother(mac, ipText, addressValue))
         return;
-    if (!recordSnapshot(mac, ipText))
+    if (!recordSnapshot(mac, addressValue, addressChanges))
         return;
 
     m_window.EnableCommands(false);

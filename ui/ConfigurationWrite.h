@@ -77,7 +77,7 @@ private:
     bool addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue);
     // What the gateway reported and what the run will send, in the journal
     // before anything is sent; false (and said) when it cannot be written.
-    bool recordSnapshot(const QString &mac, const QString &ipText);
+    bool recordSnapshot(const QString &mac, quint32 addressValue, bool addressChanges);
     void recordOutcome(const QString &mac, const QString &outcome, int status);
     bool modeAllowed(const QString &mac, quint32 typeCode) const;
     bool runIpSetup(quint32 addressValue, const QString &mac);

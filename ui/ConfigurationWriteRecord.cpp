@@ -7,7 +7,9 @@
 #include "Texts.h"
 #include "JournalEntry.h"
 #include "NeighbourProbe.h"
+#include "WriteDecision.h"
 #include "WriteJournal.h"
+#include "WriteJudgement.h"
 
 #include <QJsonObject>
 #include <QUuid>
@@ -57,35 +59,53 @@ bool ConfigurationWrite::addressHeldByAnother(const QString &mac, const QString 
     return true;
 }
 
-bool ConfigurationWrite::recordSnapshot(const QString &mac, const QString &ipText)
+bool ConfigurationWrite::recordSnapshot(const QString &mac, quint32 addressValue, bool addressChanges)
 {
     m_journalId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QJsonObject send{{QStringLiteral("ip"), ipText},
-                     {QStringLiteral("mask"), m_request.subnetMaskText},
-                     {QStringLiteral("gateway"), m_request.defaultGatewayText}};
-    if (m_request.oemType)
-        send.insert(QStringLiteral("typeCode"), QStringLiteral("0x%1").arg(*m_request.oemType, 8, 16, QLatin1Char('0')));
-    if (m_request.setupWrite) {
-        const EditorContents typed = m_editor.contents();
-        send.insert(QStringLiteral("mode"), typed.modeIndex);
-        send.insert(QStringLiteral("port"), typed.portText);
-        send.insert(QStringLiteral("remoteIp"), typed.remoteAddressText);
-        send.insert(QStringLiteral("remoteMask"), typed.allowedMaskText);
-        send.insert(QStringLiteral("locked"), m_window.passwordProtection());
-    }
-    QJsonObject entry{{QStringLiteral("event"), QStringLiteral("write")},
-                      {QStringLiteral("version"), JournalEntry::FormatVersion},
-                      {QStringLiteral("id"), m_journalId},
-                      {QStringLiteral("command"), QStringLiteral("window")},
-                      {QStringLiteral("mac"), MacAddressText(MacAddressFromText(mac))},
-                      {QStringLiteral("send"), send}};
+    // What the run is to send, in the journal's one form, so that the
+    // history and a restore read the window's writes as the command line's.
     const int row = m_editor.firstRowOf(mac);
+    const EditorContents typed = m_editor.contents();
+    WritePlan plan;
     if (row >= 0)
-        entry.insert(QStringLiteral("read"), m_window.gatewayList().reading(row).toJson());
+        plan.target = m_window.gatewayList().reading(row);
+    plan.target.mac = MacAddressText(MacAddressFromText(mac));
+    plan.address = addressChanges;
+    if (addressChanges) {
+        plan.target.address = addressValue;
+        plan.target.dhcp = addressValue == 0;
+    }
+    plan.identity = m_request.oemType.has_value();
+    if (m_request.oemType)
+        plan.target.typeCode = *m_request.oemType;
+    plan.network = m_request.subnetTyped;
+    if (plan.network) {
+        plan.target.hostBits = EditorValues::hostBits(typed);
+        plan.target.defaultGateway = EditorValues::defaultGateway(typed);
+    }
+    plan.setup = m_request.setupWrite;
+    plan.lock = m_window.passwordProtection();
+    if (plan.setup) {
+        GatewayReading record = EditorValues::record(typed, plan.target.typeCode);
+        record.mac = plan.target.mac;
+        record.address = plan.target.address;
+        record.dhcp = plan.target.dhcp;
+        record.networkRead = plan.target.networkRead;
+        record.hostBits = plan.target.hostBits;
+        record.defaultGateway = plan.target.defaultGateway;
+        record.firmware = plan.target.firmware;
+        record.lock = plan.lock;
+        plan.target = record;
+    }
+    WriteReport report;
+    report.mac = plan.target.mac;
+    report.journalId = m_journalId;
+    if (row >= 0)
+        report.read = m_window.gatewayList().reading(row);
 
     WriteJournal journal;
     QString reason;
-    if (journal.append(entry, &reason))
+    if (journal.append(JournalEntry::write(QStringLiteral("window"), report, plan), &reason))
         return true;
     m_window.ShowStatusText(loadString(Text::JournalNotWritable).arg(journal.path(), reason));
     return false;
@@ -93,12 +113,13 @@ bool ConfigurationWrite::recordSnapshot(const QString &mac, const QString &ipTex
 
 void ConfigurationWrite::recordOutcome(const QString &mac, const QString &outcome, int status)
 {
+    WriteReport report;
+    report.mac = MacAddressText(MacAddressFromText(mac));
+    report.journalId = m_journalId;
+    report.result = outcome;
+    QJsonObject entry = JournalEntry::outcome(report);
+    // The window's own verdict, as its status line said it.
+    entry.insert(QStringLiteral("status"), status);
     QString ignored;
-    WriteJournal().append(QJsonObject{{QStringLiteral("event"), QStringLiteral("outcome")},
-                                      {QStringLiteral("id"), m_journalId},
-                                      {QStringLiteral("mac"), MacAddressText(MacAddressFromText(mac))},
-                                      {QStringLiteral("outcome"), outcome},
-                                      {QStringLiteral("status"), status}},
-                          &ignored);
+    WriteJournal().append(entry, &ignored);
 }
-
