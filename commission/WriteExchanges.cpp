@@ -115,16 +115,21 @@ bool WriteExchanges::beginIpSetup(const QList<Target> &targets, const QStringLis
     return m_sent.contains(true);
 }
 
-bool WriteExchanges::beginIdentity(const QList<Target> &targets)
+bool WriteExchanges::sendToEach(const QList<Target> &targets, const std::function<QByteArray(const Target &)> &build)
 {
     if (!open(false, targets.size()))
         return false;
     for (qsizetype i = 0; i < targets.size(); ++i) {
-        const QByteArray telegram = BuildIdentityWrite(targets.at(i).values.typeCode);
+        const QByteArray telegram = build(targets.at(i));
         m_sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
             == telegram.size();
     }
     return m_sent.contains(true);
+}
+
+bool WriteExchanges::beginIdentity(const QList<Target> &targets)
+{
+    return sendToEach(targets, [](const Target &target) { return BuildIdentityWrite(target.values.typeCode); });
 }
 
 bool WriteExchanges::beginNetwork(const QList<Target> &targets)
@@ -146,14 +151,7 @@ bool WriteExchanges::beginNetwork(const QList<Target> &targets)
 
 bool WriteExchanges::beginSetup(const QList<Target> &targets)
 {
-    if (!open(false, targets.size()))
-        return false;
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        const QByteArray telegram = BuildSetupWrite(setupInput(targets.at(i), m_password));
-        m_sent[i] = m_socket.writeDatagram(telegram, QHostAddress(InetAddr(targets.at(i).destination)), Telegram::Port)
-            == telegram.size();
-    }
-    return m_sent.contains(true);
+    return sendToEach(targets, [this](const Target &target) { return BuildSetupWrite(setupInput(target, m_password)); });
 }
 
 QList<bool> WriteExchanges::ipSetup(const QList<Target> &targets, const QStringList &destinations)

@@ -82,6 +82,8 @@ public:
 
 private:
     bool open(bool broadcast, qsizetype targets);
+    // Opens the socket and sends each target its own telegram.
+    bool sendToEach(const QList<Target> &targets, const std::function<QByteArray(const Target &)> &build);
     QList<bool> waitAndEnd();
     void receive();
 

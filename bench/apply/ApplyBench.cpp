@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -53,6 +54,9 @@ struct ApplyRun
 ApplyRun applyPlan(const QString &planPath, const QStringList &loss)
 {
     ApplyRun run;
+    // The simulated gateways answer the link with one MAC address between
+    // them, so the addresses the last run gave would still look taken.
+    QProcess::execute(QStringLiteral("ip"), {QStringLiteral("neigh"), QStringLiteral("flush"), QStringLiteral("all")});
     SimulatorProcess simulator;
     if (!startSimulator(simulator, loss))
         return run;
