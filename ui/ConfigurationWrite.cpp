@@ -1,7 +1,6 @@
 #include "ConfigurationWrite.h"
 
 #include "ConfigurationEditor.h"
-#include "DeviceTables.h"
 #include "ExchangeWaits.h"
 #include "GatewayExchange.h"
 #include "GatewayList.h"
@@ -298,18 +297,9 @@ int ConfigurationWrite::loadedEntry(Control id, const QString &columnText) const
 
 bool ConfigurationWrite::modeAllowed(const QString &mac, quint32 typeCode) const
 {
-    const quint32 bit = modeBit(m_controls.currentIndex(Control::ModeCombo));
     QString firmware;
     m_editor.GetFirmwareByMac(mac, &firmware);
-    for (const DeviceType &type : DeviceTypeTable) {
-        if (type.typeCode != typeCode || (type.allowedModesMask & bit) != 0)
-            continue;
-        // The first EnOcean firmware generation still takes every mode.
-        if (typeCode == EnOceanGatewayType && firmware.startsWith(QStringLiteral("1.")))
-            continue;
-        return false;
-    }
-    return true;
+    return ModeAllowed(typeCode, m_controls.currentIndex(Control::ModeCombo), firmware);
 }
 
 bool ConfigurationWrite::runIpSetup(quint32 addressValue, const QString &mac)
