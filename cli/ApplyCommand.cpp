@@ -129,7 +129,8 @@ int run(const Arguments &arguments, QByteArray *out, QByteArray *err)
     for (const WriteReport &entry : std::as_const(unprinted))
         *out += arguments.jsonLines ? QJsonDocument(reportJson(entry)).toJson(QJsonDocument::Compact) + '\n'
                                     : render(entry, false);
-    return report(arguments, result, rowsPrinted, out);
+    const int printed = report(arguments, result, rowsPrinted, out);
+    return status == CommissionCommand::PortTaken ? status : printed;
 }
 
 } // namespace ApplyCommand

@@ -355,7 +355,7 @@ int run(const Arguments &a, QByteArray *out, QByteArray *err)
     }
     *(report.status == Confirmed || report.status == NotConfirmed ? out : err) +=
         a.jsonLines ? QJsonDocument(reportJson(report)).toJson(QJsonDocument::Compact) + '\n' : render(report, a.json);
-    return report.status;
+    return status == PortTaken ? PortTaken : report.status;
 }
 
 bool runWrites(const Arguments &arguments, const QString &password, const QList<WriteRequest> &requests,
@@ -405,8 +405,11 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
         live.attach(engine, settings.password.isEmpty() && mayAskLater ? refusedForLock
                                                                        : std::function<bool(const WriteReport &)>());
         *outcome = engine.run(batch);
-        if (!scanSucceeded(outcome->scan, outcome->socketError, err, status))
-            return false;
+        if (!scanSucceeded(outcome->scan, outcome->socketError, err, status)) {
+            // Telegrams already sent: their rows are printed and journaled;
+            // the exit status still says the port was taken.
+            return !outcome->reports.isEmpty();
+        }
         if (!outcome->journalError.isEmpty()) {
             *err += outcome->journalError.toUtf8() + '\n';
             *status = Refused;

@@ -330,12 +330,16 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
         emit phase(QStringLiteral("confirm"), int(jobs.size()), m_settings.scan.timeoutMs);
         GatewayScanner after(m_settings.scan);
         if (!scan(after, result)) {
-            // What went out is recorded all the same.
+            // What went out is recorded and reported all the same.
             for (Job &job : jobs) {
-                if (job.write && m_safeguards.recordOutcome) {
-                    job.report.result = QStringLiteral("notConfirmed");
+                if (!job.write)
+                    continue;
+                job.report.result = QStringLiteral("notConfirmed");
+                job.report.text = loadString(Text::WriteNotConfirmed).arg(loadString(Text::PortInUse));
+                job.report.status = WriteStatus::NotConfirmed;
+                if (m_safeguards.recordOutcome)
                     m_safeguards.recordOutcome(job.report);
-                }
+                emit rowFinished(job.report);
             }
             return;
         }
