@@ -253,6 +253,7 @@ enum Number : int {
     OutcomeUnknown = 562,
     OutcomeNothingToWrite = 563,
     HistoryNotesName = 564,
+    HistoryDetailsName = 565,
 };
 } // namespace Text
 

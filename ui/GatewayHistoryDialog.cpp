@@ -59,6 +59,14 @@ GatewayHistoryDialog::GatewayHistoryDialog(const QString &macText, QWidget *pare
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(ChangesColumn, QHeaderView::Stretch);
 
+    // The changes of the chosen write one per line: the list's column holds
+    // only as many as fit.
+    m_details = new QLabel(this);
+    m_details->setObjectName(QStringLiteral("historyDetailsLabel"));
+    m_details->setWordWrap(true);
+    m_details->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_details->setAccessibleName(loadString(Text::HistoryDetailsName));
+
     m_restore = new QPushButton(loadString(Text::RestoreButton), this);
     m_restore->setObjectName(QStringLiteral("restorePushButton"));
     m_restore->setAccessibleName(loadString(Text::RestoreButton).remove(QLatin1Char('&')));
@@ -77,12 +85,13 @@ GatewayHistoryDialog::GatewayHistoryDialog(const QString &macText, QWidget *pare
     layout->addWidget(explanation);
     layout->addWidget(m_notes);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_details);
     layout->addLayout(buttons);
-    resize(760, 320);
+    resize(720, 360);
 
     connect(m_restore, &QPushButton::clicked, this, &GatewayHistoryDialog::onRestore);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &GatewayHistoryDialog::updateRestoreButton);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &GatewayHistoryDialog::onSelectionChanged);
     fill(macText);
 }
 
@@ -125,13 +134,18 @@ void GatewayHistoryDialog::fill(const QString &macText)
         m_list->setCurrentItem(last);
         m_list->scrollToItem(last);
     }
-    updateRestoreButton();
+    onSelectionChanged();
     m_list->setFocus();
 }
 
-void GatewayHistoryDialog::updateRestoreButton()
+void GatewayHistoryDialog::onSelectionChanged()
 {
-    m_restore->setEnabled(!m_list->selectedItems().isEmpty());
+    const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
+    m_restore->setEnabled(!selected.isEmpty());
+    const int index = selected.isEmpty() ? -1 : selected.first()->data(NumberColumn, IndexRole).toInt();
+    const QStringList changes =
+        index >= 0 && index < m_writes.size() ? WriteHistory::changes(m_writes.at(index).entry) : QStringList();
+    m_details->setText(changes.join(QLatin1Char('\n')));
 }
 
 void GatewayHistoryDialog::onRestore()

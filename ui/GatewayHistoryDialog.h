@@ -35,11 +35,13 @@ public:
 private:
     void fill(const QString &macText);
     void onRestore();
-    void updateRestoreButton();
+    // Restore for a chosen write, and its changes in full below the list.
+    void onSelectionChanged();
 
     QList<WriteHistory::Write> m_writes;
     std::optional<WriteHistory::Write> m_chosen;
     QTreeWidget *m_list = nullptr;
     QLabel *m_notes = nullptr;
+    QLabel *m_details = nullptr;
     QPushButton *m_restore = nullptr;
 };
