@@ -227,6 +227,33 @@ enum Number : int {
     // The password on the command line.
     PasswordPromptText = 524,
     PasswordFileReadable = 525,
+    // History and restore of a gateway in the window.
+    HistoryTitle = 540,
+    HistoryCommand = 541,
+    HistoryNumberHeader = 542,
+    HistoryTimeHeader = 543,
+    HistoryCommandHeader = 544,
+    HistoryChangesHeader = 545,
+    HistoryOutcomeHeader = 546,
+    HistoryByWindow = 547,
+    HistoryByCommandLine = 548,
+    RestoreButton = 549,
+    CloseButton = 550,
+    HistoryListName = 551,
+    RestoreExplanation = 552,
+    Restoring = 553,
+    SelectGatewayFirst = 554,
+    HistoryNoChange = 555,
+    OutcomeConfirmed = 556,
+    OutcomeNotConfirmed = 557,
+    OutcomeNotFoundAgain = 558,
+    OutcomeNotSent = 559,
+    OutcomeRefused = 560,
+    OutcomeStopped = 561,
+    OutcomeUnknown = 562,
+    OutcomeNothingToWrite = 563,
+    HistoryNotesName = 564,
+    HistoryDetailsName = 565,
 };
 } // namespace Text
 

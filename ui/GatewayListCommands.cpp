@@ -24,6 +24,7 @@ void GatewayListDialog::connectCommands()
         if (auto *button = qobject_cast<QAbstractButton *>(control(id)))
             connect(button, &QAbstractButton::clicked, this, handler);
     }
+    connectHistory();
 }
 
 void GatewayListDialog::OnPassword()

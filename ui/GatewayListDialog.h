@@ -12,6 +12,7 @@
 
 #include <memory>
 
+struct AddressCheck;
 class ConfigurationEditor;
 class ConfigurationWrite;
 class GatewayListPresentation;
@@ -20,6 +21,9 @@ class QLabel;
 class QProgressBar;
 class QTreeView;
 class Settings;
+namespace WriteHistory {
+struct Write;
+}
 
 // The program's main window: the gateway list with its refresh by discovery,
 // and below it the configuration editor (ConfigurationEditor) with its
@@ -96,6 +100,13 @@ public:
     void OnBroadcastAddress();
     void OnResetIp();
     void OnExportList();
+    // The journal's writes of the selected gateway (list context menu,
+    // Ctrl+H), and the restore of one of them (GatewayListHistory.cpp).
+    void OnHistory();
+    // Writes back what the gateway `macText` reported before `write`, by
+    // the one write sequence with its refusals, address check, journal and
+    // verification; then refreshes the list and shows the result.
+    void RestoreSnapshot(const QString &macText, const WriteHistory::Write &write);
     void ShowEmptyEditor();
     void OnGatewayListItemChanged();
     ConfigurationEditor &editor() { return *m_editor; }
@@ -115,6 +126,8 @@ signals:
     void refreshFinished();
     // The end of every "Set configuration" run.
     void writeFinished();
+    // The end of every restore, refused or run.
+    void restoreFinished();
 
 public slots:
     // OK is "Set configuration", which leaves the window open.
@@ -133,6 +146,9 @@ private:
     void setUpVariantControls();
     void setUpList();
     void connectCommands();
+    void connectHistory();
+    // Asks the link who holds `addresses`, painting between the looks.
+    AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
 
     GatewayList m_gatewayList;
     quint32 m_typeFilter = 0;
