@@ -8,6 +8,7 @@
 #include "DeviceTables.h"
 #include "GatewayScanner.h"
 #include "JournalEntry.h"
+#include "JournalSafeguards.h"
 #include "LiveOutput.h"
 #include "LocalAdapters.h"
 #include "RowStatus.h"
@@ -386,17 +387,7 @@ bool runWrites(const Arguments &arguments, const QString &password, const QList<
     WriteJournal journal;
     const QString command = arguments.command;
     WriteEngine::Safeguards safeguards;
-    safeguards.recordSnapshot = [&journal, command](const WriteReport &report, const WritePlan &plan, QString *error) {
-        QString reason;
-        if (journal.append(JournalEntry::write(command, report, plan), &reason))
-            return true;
-        *error = loadString(Text::JournalFailed).arg(journal.path(), reason);
-        return false;
-    };
-    safeguards.recordOutcome = [&journal](const WriteReport &report) {
-        QString ignored;
-        journal.append(JournalEntry::outcome(report), &ignored);
-    };
+    UseJournal(&safeguards, journal, command, Text::JournalFailed);
     safeguards.checkAddresses = [](const QList<quint32> &addresses) { return NeighbourProbe::check(addresses); };
 
     const auto write = [&](const QList<WriteRequest> &batch, WriteEngine::Result *outcome) {

@@ -9,6 +9,7 @@
 #include "GatewayHistoryDialog.h"
 #include "GatewayListDialog.h"
 #include "JournalEntry.h"
+#include "JournalSafeguards.h"
 #include "NeighbourProbe.h"
 #include "NoReplyDiagnosis.h"
 #include "StringTable.h"
@@ -112,17 +113,7 @@ void GatewayListDialog::RestoreSnapshot(const QString &macText, const WriteHisto
 
     WriteJournal journal;
     WriteEngine::Safeguards safeguards;
-    safeguards.recordSnapshot = [&journal](const WriteReport &report, const WritePlan &plan, QString *error) {
-        QString reason;
-        if (journal.append(JournalEntry::write(QStringLiteral("window"), report, plan), &reason))
-            return true;
-        *error = loadString(Text::JournalNotWritable).arg(journal.path(), reason);
-        return false;
-    };
-    safeguards.recordOutcome = [&journal](const WriteReport &report) {
-        QString ignored;
-        journal.append(JournalEntry::outcome(report), &ignored);
-    };
+    UseJournal(&safeguards, journal, QStringLiteral("window"), Text::JournalNotWritable);
     safeguards.checkAddresses = [this](const QList<quint32> &addresses) { return checkAddressesOnLink(addresses); };
 
     EnableCommands(false);

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -82,12 +83,18 @@ private:
 
     static QString status(GatewayListDialog &w) { return qobject_cast<QLabel *>(w.control(Control::StatusLine))->text(); }
 
+private:
+    QTemporaryDir m_state;
+
 private slots:
     void initTestCase()
     {
         if (!SimulatorProcess::available())
             QSKIP("needs the virtual LAN (scripts/vlan.sh) and the simulator");
         StringTable::setCurrentLanguage(UiLanguage::English);
+        // A journal of this run alone: the history must list only its writes.
+        QVERIFY(m_state.isValid());
+        qputenv("XDG_STATE_HOME", m_state.path().toUtf8());
     }
 
     // A change written from the window, then its first snapshot restored
