@@ -1,9 +1,9 @@
 #include "ApplyCommand.h"
-#include "Texts.h"
 
 #include "SitePlan.h"
 #include "StringTable.h"
 #include "Telegrams.h"
+#include "Texts.h"
 #include "WriteReport.h"
 
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "WriteReport.h"
-#include "Texts.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #include "WriteDecision.h"
-#include "Texts.h"
 
 #include "DeviceTables.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <algorithm>
 

@@ -1,14 +1,13 @@
 #include "WriteEngine.h"
-#include "Texts.h"
 
 #include "BroadcastDestinations.h"
 #include "ExchangeWaits.h"
 #include "SocketOptions.h"
 #include "StringTable.h"
 #include "Telegrams.h"
+#include "Texts.h"
 
 #include <QEventLoop>
-#include <QNetworkDatagram>
 #include <QSet>
 #include <QTimer>
 #include <QUuid>
@@ -16,7 +15,6 @@
 #include <algorithm>
 
 namespace {
-
 
 // The first row of each MAC address, as the window's lookups find it.
 QHash<QString, int> rowsByMac(const GatewayList &list)

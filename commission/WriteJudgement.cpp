@@ -1,7 +1,7 @@
 #include "WriteJudgement.h"
-#include "Texts.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 #include "WriteDecision.h"
 
 namespace {

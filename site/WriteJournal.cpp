@@ -1,7 +1,7 @@
 #include "WriteJournal.h"
-#include "Texts.h"
 
 #include "StringTable.h"
+#include "Texts.h"
 
 #include <QDateTime>
 #include <QDir>
