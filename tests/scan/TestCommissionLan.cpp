@@ -283,6 +283,7 @@ private slots:
         planFile.write(edited.toUtf8());
         planFile.close();
         sim.clearLog();
+        QCOMPARE(ovipgw({u"apply"_s, planPath, u"--dry-run"_s}).status, 5);
         r = ovipgw({u"apply"_s, planPath});
         QCOMPARE(r.status, 5);
         QStringList refused;
