@@ -65,8 +65,8 @@ LiveOutput::LiveOutput(Rows rows, int gateways, QByteArray *out)
     , m_progress(progressTerminal())
 {
     stopSignalled = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    m_previousInterrupt = std::signal(SIGINT, requestStop);
+    m_previousTerminate = std::signal(SIGTERM, requestStop);
     if (m_progress) {
         connect(&m_ticker, &QTimer::timeout, this, &LiveOutput::showProgress);
         m_ticker.start(1000);
@@ -111,8 +111,8 @@ void LiveOutput::printRow(const WriteReport &report)
 
 LiveOutput::~LiveOutput()
 {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, m_previousInterrupt == SIG_ERR ? SIG_DFL : m_previousInterrupt);
+    std::signal(SIGTERM, m_previousTerminate == SIG_ERR ? SIG_DFL : m_previousTerminate);
     if (m_progress) {
         // Leave the terminal's line empty for what follows.
         std::fputs("\r\033[K", stderr);

@@ -47,6 +47,8 @@ private:
     void showProgress();
 
     QList<WriteReport> m_held;
+    void (*m_previousInterrupt)(int) = nullptr;
+    void (*m_previousTerminate)(int) = nullptr;
 
     Rows m_rows;
     QByteArray *m_out;
