@@ -32,7 +32,7 @@ constexpr int NewAddressEdit = 1029;
 // A wait that keeps the windows painting; input is locked by the caller.
 void pause(int milliseconds)
 {
-    ReplyWait::run(milliseconds / ReplyWait::StepMs, [](int) {}, [] { return false; });
+    ReplyWait::pause(milliseconds);
 }
 
 } // namespace
