@@ -86,16 +86,13 @@ int ConfigurationWrite::setupOutcome(int row) const
 
 int ConfigurationWrite::subnetOutcome(int row) const
 {
-    // What the gateway should report now: what the user typed, otherwise
-    // what the run sent on its own (the switch to DHCP empties the fields).
-    QString mask = m_written.subnetMaskText;
-    QString gateway = m_written.defaultGatewayText;
-    if (m_request.subnetTyped) {
-        mask = m_request.subnetMaskText;
-        gateway = m_request.defaultGatewayText;
-    } else if (!m_written.network) {
+    // Only what the user typed is judged. Fields the run sent on its own
+    // (the switch to DHCP empties them) are no request of the user's, and a
+    // DHCP server supplies its own default gateway in their place.
+    if (!m_request.subnetTyped)
         return Text::None;
-    }
+    const QString &mask = m_request.subnetMaskText;
+    const QString &gateway = m_request.defaultGatewayText;
     const bool sent = m_written.network && m_written.subnetMaskText == mask && m_written.defaultGatewayText == gateway;
 
     const GatewayList &list = m_window.gatewayList();

@@ -30,6 +30,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <utility>
 #include <array>
 
 namespace {
@@ -88,7 +89,14 @@ void GatewayListDialog::connectEditor()
         connect(setOem, &QAbstractButton::clicked, m_editor, &ConfigurationEditor::OnSetOem);
     // Every change of the rows reloads the editor, as the list notifies
     // item changes; a rebuild leaves no row selected and so an empty editor.
-    const auto reload = [this] { m_editor->OnGatewayListItemChanged(); };
+    // While a row is read its cells change a dozen times, each before the
+    // next request goes out: the editor is loaded once the read has ended.
+    const auto reload = [this] {
+        if (m_editorReloadHeld)
+            m_editorReloadPending = true;
+        else
+            m_editor->OnGatewayListItemChanged();
+    };
     connect(&m_gatewayList, &QAbstractItemModel::dataChanged, m_editor, reload);
     connect(&m_gatewayList, &QAbstractItemModel::rowsInserted, m_editor, reload);
     connect(&m_gatewayList, &QAbstractItemModel::rowsRemoved, m_editor, reload);
@@ -220,7 +228,19 @@ void GatewayListDialog::OnGatewayNotify(int wParam)
     if (wParam == GatewayNotifyEvent::Refresh)
         onRefreshCommand();
     else if (wParam == GatewayNotifyEvent::Completion)
-        m_completionFlag = true;
+        OnCompletion();
+}
+
+void GatewayListDialog::OnCompletion()
+{
+    m_completionFlag = true;
+    if (!m_activeWait)
+        return;
+    // The reply the wait was for has come; a second one must not draw a
+    // second answer while the tail runs.
+    if (m_activeWait->exchange)
+        m_activeWait->exchange->StopReceiving();
+    m_activeWait->wait->complete();
 }
 
 void GatewayListDialog::postCompletion()
@@ -257,11 +277,13 @@ void GatewayListDialog::OnRefreshList()
             std::unique_ptr<GatewayExchange> read = makeExchange(row);
             if (!read)
                 break;
+            m_editorReloadHeld = true;
             if (!read->SendReadIdentity() && !read->wasOpened())
                 portUnavailable = true;
             WaitForReplies(ReadWaitMs, read.get());
             read->Close();
             read.reset();
+            releaseEditorReload();
             if (m_gatewayList.typeCode(row) == 0)
                 m_gatewayList.setRowStatus(row, RowStatus::UnknownType);
         }
@@ -282,6 +304,13 @@ void GatewayListDialog::OnRefreshList()
     if (m_gatewayList.count() > 0)
         m_controls.show({Control::ExportButton}, true);
     emit refreshFinished();
+}
+
+void GatewayListDialog::releaseEditorReload()
+{
+    m_editorReloadHeld = false;
+    if (std::exchange(m_editorReloadPending, false))
+        m_editor->OnGatewayListItemChanged();
 }
 
 void GatewayListDialog::EnableCommands(bool enable)
@@ -334,19 +363,15 @@ void GatewayListDialog::WaitForReplies(int milliseconds, GatewayExchange *exchan
         m_progressBar->setRange(0, qMax(0, steps));
         m_progressBar->show();
     }
-    ReplyWait::run(
-        steps,
-        [this](int step) {
-            if (m_progressBar)
-                m_progressBar->setValue(step);
-        },
-        [this, exchange] {
-            // The reply the wait was for has come; a second one must not
-            // draw a second answer while the tail runs.
-            if (m_completionFlag && exchange)
-                exchange->StopReceiving();
-            return m_completionFlag;
-        });
+    ReplyWait wait([this](int step) {
+        if (m_progressBar)
+            m_progressBar->setValue(step);
+    });
+    ActiveWait *const outer = m_activeWait;
+    ActiveWait active{&wait, exchange};
+    m_activeWait = &active;
+    wait.run(steps);
+    m_activeWait = outer;
     if (m_progressBar)
         m_progressBar->hide();
     QApplication::restoreOverrideCursor();

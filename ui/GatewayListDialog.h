@@ -20,6 +20,7 @@ class InputLock;
 class QLabel;
 class QProgressBar;
 class QTreeView;
+class ReplyWait;
 class Settings;
 namespace WriteHistory {
 struct Write;
@@ -80,9 +81,9 @@ public:
     // Locks (false) or unlocks (true) the window for the duration of a run.
     void EnableCommands(bool enable);
     // Waits `milliseconds` in 10 ms steps while replies are handled; a
-    // completion message ends the wait 200 ms after the step it came in.
-    // During those 200 ms the window keeps painting, but `exchange` (the
-    // one the wait is for) handles no further reply.
+    // completion message ends the wait 200 ms after it is handled. During
+    // those 200 ms the window keeps painting, but `exchange` (the one the
+    // wait is for) handles no further reply.
     void WaitForReplies(int milliseconds, GatewayExchange *exchange = nullptr);
     // A new exchange for `row` (-1: none); null when none can be made.
     std::unique_ptr<GatewayExchange> makeExchange(int row);
@@ -149,6 +150,17 @@ private:
     void connectHistory();
     // Asks the link who holds `addresses`, painting between the looks.
     AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
+    // The completion message: sets the flag and starts the running wait's tail.
+    void OnCompletion();
+    // Loads the editor if the rows changed while its reload was held.
+    void releaseEditorReload();
+
+    // The wait in progress and the exchange it is for.
+    struct ActiveWait
+    {
+        ReplyWait *wait = nullptr;
+        GatewayExchange *exchange = nullptr;
+    };
 
     GatewayList m_gatewayList;
     quint32 m_typeFilter = 0;
@@ -157,6 +169,9 @@ private:
     QString m_password;
     QString m_broadcastAddress;
     bool m_completionFlag = false;
+    ActiveWait *m_activeWait = nullptr;
+    bool m_editorReloadHeld = false;
+    bool m_editorReloadPending = false;
     QStringList m_adapterBroadcastList;
     Settings *m_settings = nullptr;
 

@@ -49,8 +49,9 @@ void PasswordSettingsDialog::OnOK()
     }
     // The digest and the export know only the code page's characters and
     // turn every other one into '?', so any two Cyrillic passwords of one
-    // length would unlock the same gateway.
-    if (!isWindows1252Encodable(m_password)) {
+    // length would unlock the same gateway. Without protection no digest is
+    // made, and refusing there would keep the user from switching it off.
+    if (m_flag == 1 && !isWindows1252Encodable(m_password)) {
         QApplication::beep();
         if (field)
             showRefusal(field, loadString(Text::PasswordOutsideCodePage));

@@ -23,8 +23,8 @@ public:
     bool OnInitDialog() override;
     // Takes the box and the password as typed; protection without a
     // password is refused with a beep and the dialog stays open, and so is
-    // a password with characters outside code page 1252, with the reason
-    // shown at the edit.
+    // protection with a password with characters outside code page 1252,
+    // with the reason shown at the edit.
     void OnOK() override;
 
 signals:

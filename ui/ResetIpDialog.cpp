@@ -32,7 +32,7 @@ constexpr int NewAddressEdit = 1029;
 // A wait that keeps the windows painting; input is locked by the caller.
 void pause(int milliseconds)
 {
-    ReplyWait::run(milliseconds / ReplyWait::StepMs, [](int) {}, [] { return false; });
+    ReplyWait::pause(milliseconds);
 }
 
 } // namespace
@@ -107,6 +107,9 @@ void ResetIpDialog::OnOK()
     const QString input = tail + QLatin1Char('|') + DottedAddressText(newValue);
     if (newValue != 0 && input != m_sendAnyway) {
         const QString holder = holderOf(newValue, tail);
+        // Closed while the link was asked: the user gave the reset up.
+        if (m_closedDuringCheck)
+            return;
         if (!holder.isEmpty()) {
             m_sendAnyway = input;
             QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
@@ -166,12 +169,16 @@ QString ResetIpDialog::holderOf(quint32 address, const QString &macTail)
         if (listed.value() == address && !listed.key().endsWith(macTail))
             return listed.key();
     }
-    // Asking the link takes up to a few seconds; the dialog keeps painting.
+    // Asking the link takes up to a few seconds; the dialog keeps painting,
+    // and the window manager can still close it meanwhile.
     setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_checking = true;
+    m_closedDuringCheck = false;
     NeighbourProbe probe({address});
-    while (!probe.poll())
+    while (!m_closedDuringCheck && !probe.poll())
         pause(NeighbourProbe::PollIntervalMs);
+    m_checking = false;
     QApplication::restoreOverrideCursor();
     setEnabled(true);
     const QString holder = probe.holders().value(address);
@@ -187,8 +194,11 @@ void ResetIpDialog::showMessage(int stringNumber)
 
 void ResetIpDialog::reject()
 {
-    if (!m_sending)
-        TemplateDialog::reject();
+    if (m_sending)
+        return;
+    if (m_checking)
+        m_closedDuringCheck = true;
+    TemplateDialog::reject();
 }
 
 void ResetIpDialog::closeEvent(QCloseEvent *event)

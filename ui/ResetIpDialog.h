@@ -61,6 +61,10 @@ private:
 
     QStringList m_destinations;
     bool m_sending = false;
+    // The check of the new address is running; a close meanwhile ends the
+    // dialog without sending.
+    bool m_checking = false;
+    bool m_closedDuringCheck = false;
     QHash<QString, quint32> m_listed;
     QString m_sendAnyway; // the input that was warned of a taken address
 };

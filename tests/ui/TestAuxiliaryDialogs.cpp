@@ -92,6 +92,9 @@ private slots:
             << u"Passwortschutz aktiv"_s;
         QTest::newRow("off keeps the password") << en << 1 << u"old"_s << false << u"old"_s << true << 0 << u"old"_s
                                                 << u"Password protection not active"_s;
+        QTest::newRow("off with a password outside the code page")
+            << en << 1 << u"пароль"_s << false << u"пароль"_s << true << 0 << u"пароль"_s
+            << u"Password protection not active"_s;
         QTest::newRow("long password with blanks kept whole")
             << en << 0 << QString() << true << longPassword << true << 1 << longPassword
             << u"Password protection active"_s;

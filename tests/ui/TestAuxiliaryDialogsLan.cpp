@@ -159,20 +159,32 @@ private slots:
         QTest::addColumn<QString>("mac5");
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("cancel");
-        QTest::newRow("MAC field of three digits") << u"1FF"_s << NewIp << false;
-        QTest::newRow("address that is no address") << u"00"_s << u"198.18.0"_s << false;
-        QTest::newRow("valid input, Escape") << u"00"_s << NewIp << true;
+        QTest::addColumn<bool>("closeDuringCheck");
+        QTest::newRow("MAC field of three digits") << u"1FF"_s << NewIp << false << false;
+        QTest::newRow("address that is no address") << u"00"_s << u"198.18.0"_s << false << false;
+        QTest::newRow("valid input, Escape") << u"00"_s << NewIp << true << false;
+        // Closed by the window manager while the link is asked about an
+        // address no earlier case left in the neighbour table.
+        QTest::newRow("valid input, closed during the address check") << u"00"_s << u"198.18.0.72"_s << true << true;
     }
     void refusedOrCancelledResetSendsNothing()
     {
         QFETCH(QString, mac5);
         QFETCH(QString, address);
         QFETCH(bool, cancel);
+        QFETCH(bool, closeDuringCheck);
         const auto window = openWindow();
         QVERIFY(window);
         QString message;
+        bool closedWhileLocked = false;
         whenModal<ResetIpDialog>([&](ResetIpDialog *dialog) {
             fillReset(dialog, mac5, u"46"_s, address);
+            if (closeDuringCheck) {
+                QTimer::singleShot(300, dialog, [&closedWhileLocked, dialog] {
+                    closedWhileLocked = !dialog->isEnabled() && dialog->close();
+                });
+                return dialog->OnOK();
+            }
             if (!cancel) {
                 whenModal<QMessageBox>([&](QMessageBox *box) {
                     message = box->text();
@@ -185,6 +197,7 @@ private slots:
         QSignalSpy refreshed(window.get(), &GatewayListDialog::refreshFinished);
         window->OnResetIp();
         QCOMPARE(message.isEmpty(), cancel);
+        QCOMPARE(closedWhileLocked, closeDuringCheck);
         QTest::qWait(300);
         QVERIFY(m_sim->receivedDatagrams().isEmpty());
         QCOMPARE(refreshed.count(), 0);

@@ -217,8 +217,12 @@ private slots:
 
     void emptiedAddressSwitchesToDhcp()
     {
-        QVERIFY2(m_sim->start(SimulatorProcess::config({SimulatorProcess::gateway(ipOf(10), macOf(10))})),
-                 qPrintable(m_sim->errorString()));
+        // It keeps its default gateway whatever the run writes, as a gateway
+        // given one by a DHCP server does.
+        QJsonObject gateway = withFault(SimulatorProcess::gateway(ipOf(10), macOf(10)), u"ignore"_s,
+                                        QJsonArray{u"networkWrite"_s});
+        gateway.insert(u"defaultGateway"_s, ipOf(1));
+        QVERIFY2(m_sim->start(SimulatorProcess::config({gateway})), qPrintable(m_sim->errorString()));
         const auto window = openWindow(2);
         QVERIFY(window);
         QVERIFY(select(*window, macOf(10)));
@@ -228,8 +232,9 @@ private slots:
 
         // The simulator hands out the first free address from .200 on.
         const QString leased = ipOf(200);
+        // The fields the refresh emptied go out on their own; the user typed none.
         const QStringList expected = QStringList{u"fc@broadcast"_s} + refreshOf(leased)
-            + QStringList{u"c6@"_s + leased} + refreshOf(leased);
+            + QStringList{u"f8@"_s + leased, u"fa@"_s + leased, u"c6@"_s + leased} + refreshOf(leased);
         QCOMPARE(received(expected.size()), expected);
         QCOMPARE(datagramOf(m_sim->receivedDatagrams(), u"fc"_s), BuildIpSetup(0, 0x00, 0x0A));
         const int row = rowOf(*window, macOf(10));
