@@ -3,11 +3,67 @@
 #include "DeviceTables.h"
 #include "StringTable.h"
 
+namespace {
+
+std::array<quint8, 4> addressBytes(quint32 value)
+{
+    return {quint8(value >> 24), quint8(value >> 16), quint8(value >> 8), quint8(value)};
+}
+
+QString typeName(quint32 typeCode)
+{
+    for (const DeviceType &entry : DeviceTypeTable) {
+        if (entry.typeCode == typeCode)
+            return loadString(entry.nameString);
+    }
+    return {};
+}
+
+void showIdentity(GatewayList &list, int row)
+{
+    const GatewayReading reading = list.reading(row);
+    if (reading.identified())
+        list.setCellText(row, GatewayList::TypeColumn, typeName(reading.typeCode));
+}
+
+void showNetwork(GatewayList &list, int row)
+{
+    const GatewayReading reading = list.reading(row);
+    if (!reading.networkRead)
+        return;
+    if (reading.dhcp)
+        list.setCellText(row, GatewayList::IpAddressColumn, DottedAddressText(reading.address) + QStringLiteral(" (DHCP)"));
+    list.setCellText(row, GatewayList::SubnetGatewayColumn,
+                     SubnetColumnText(reading.hostBits, addressBytes(reading.defaultGateway)));
+}
+
+void showRecord(GatewayList &list, int row)
+{
+    const GatewayReading reading = list.reading(row);
+    if (!reading.recordRead)
+        return;
+    list.setCellText(row, GatewayList::ModeColumn, loadString(StringBase::ModeName + reading.mode()));
+    list.setCellText(row, GatewayList::PortColumn, QString::number(reading.port));
+    list.setCellText(row, GatewayList::RemoteIpColumn, DottedAddressText(reading.remoteAddress));
+    // In TCP-Client mode the gateway keeps no mask; the column keeps what it had.
+    if (reading.reportsRemoteMask())
+        list.setCellText(row, GatewayList::IpMaskColumn, DottedAddressText(reading.remoteMask));
+    // "%d" of the stored 32-bit value, as the list has always shown it.
+    list.setCellText(row, GatewayList::BaudRateColumn, QString::number(reading.baudRate));
+    list.setCellText(row, GatewayList::DataBitsColumn, QString::number(reading.dataBits));
+    list.setCellText(row, GatewayList::StopBitsColumn, QString::number(reading.stopBits));
+    list.setCellText(row, GatewayList::ParityColumn, QString::number(reading.parity));
+    list.setCellText(row, GatewayList::FlowControlColumn, QString::number(reading.flowControl));
+}
+
+} // namespace
+
 namespace GatewayRowWriter {
 
 int appendDiscovered(GatewayList &list, const DiscoveryReply &reply, const QString &sourceText)
 {
     const int row = list.appendRow();
+    // Until the network reply tells, the address shows as it came.
     list.setCellText(row, GatewayList::IpAddressColumn, sourceText);
     list.setCellText(row, GatewayList::MacAddressColumn, reply.macText());
     list.setCellText(row, GatewayList::FirmwareColumn, reply.firmwareText());
@@ -32,25 +88,24 @@ bool applyIdentity(GatewayList &list, int row, const IdentityRecord &reply, quin
     if (!type || !reply.isFromMaker())
         return false;
 
-    list.setCellText(row, GatewayList::TypeColumn, loadString(type->nameString));
     list.setTypeCode(row, type->typeCode);
     list.setRowStatus(row, RowStatus::NoPassword);
+    showIdentity(list, row);
     return true;
 }
 
 void applyNetwork(GatewayList &list, int row, const NetworkRecord &reply, const QString &sourceText)
 {
-    if (reply.usesDhcp())
-        list.setCellText(row, GatewayList::IpAddressColumn, sourceText + QStringLiteral(" (DHCP)"));
-    list.setCellText(row, GatewayList::SubnetGatewayColumn,
-                     SubnetColumnText(reply.shownHostBits(), reply.defaultGateway));
-    if (GatewayReading *reading = list.mutableReading(row)) {
-        reading->networkRead = true;
-        reading->dhcp = reply.usesDhcp();
-        reading->hostBits = reply.shownHostBits();
-        const auto &gw = reply.defaultGateway;
-        reading->defaultGateway = quint32(gw[0]) << 24 | quint32(gw[1]) << 16 | quint32(gw[2]) << 8 | gw[3];
-    }
+    GatewayReading *reading = list.mutableReading(row);
+    if (!reading)
+        return;
+    reading->address = ParseDottedAddress(sourceText);
+    reading->networkRead = true;
+    reading->dhcp = reply.usesDhcp();
+    reading->hostBits = reply.shownHostBits();
+    const auto &gw = reply.defaultGateway;
+    reading->defaultGateway = quint32(gw[0]) << 24 | quint32(gw[1]) << 16 | quint32(gw[2]) << 8 | gw[3];
+    showNetwork(list, row);
 }
 
 void applyNetworkReply(GatewayList &list, int row, const QByteArray &datagram, const QString &sourceText)
@@ -88,19 +143,6 @@ SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
     }
 
     const SetupRecord &record = check.record;
-    const int mode = qMin(int(record.mode), ModeCount - 1);
-    list.setCellText(row, GatewayList::ModeColumn, loadString(StringBase::ModeName + mode));
-    list.setCellText(row, GatewayList::PortColumn, QString::number(record.port));
-    list.setCellText(row, GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress));
-    // In TCP-Client mode the gateway keeps no mask; the column keeps what it had.
-    if (mode != 1)
-        list.setCellText(row, GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask));
-    // "%d" of the stored 32-bit value, as the list has always shown it.
-    list.setCellText(row, GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)));
-    list.setCellText(row, GatewayList::DataBitsColumn, QString::number(record.dataBits));
-    list.setCellText(row, GatewayList::StopBitsColumn, QString::number(record.stopBits));
-    list.setCellText(row, GatewayList::ParityColumn, QString::number(record.parity));
-    list.setCellText(row, GatewayList::FlowControlColumn, QString::number(record.flowControl));
     if (GatewayReading *reading = list.mutableReading(row)) {
         reading->recordRead = true;
         reading->lock = check.verdict == SetupVerdict::PasswordOk;
@@ -114,6 +156,7 @@ SetupVerdict applySetup(GatewayList &list, int row, const QByteArray &datagram,
         reading->parity = record.parity;
         reading->flowControl = record.flowControl;
     }
+    showRecord(list, row);
     return check.verdict;
 }
 

@@ -8,7 +8,9 @@
 
 // How each accepted reply shows in a gateway list row. The window's sockets
 // and the command-line scanner both fill their rows through these, so the
-// texts and statuses of a gateway are the same wherever it is listed.
+// texts and statuses of a gateway are the same wherever it is listed. A
+// reply goes into the row's reading, and that part of the reading is
+// rendered into the row's columns.
 namespace GatewayRowWriter {
 
 // Appends the row of a discovery reply: "???", Discovered, the source

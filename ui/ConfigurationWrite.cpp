@@ -395,17 +395,6 @@ bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac
     m_window.ShowStatus(Text::SendingConfiguration);
     // What the record carries, as the gateway will store it.
     const GatewayReading values = EditorValues::record(m_editor.contents(), typeCode);
-    SetupRecord record;
-    record.mode = values.modeByte;
-    record.port = values.port;
-    record.remoteAddress = values.remoteAddress;
-    record.allowedMask = values.remoteMask;
-    record.baudRate = quint32(values.baudRate);
-    record.dataBits = quint8(values.dataBits);
-    record.stopBits = quint8(values.stopBits);
-    record.parity = quint8(values.parity);
-    record.flowControl = quint8(values.flowControl);
-
     bool sent = false;
     if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
         sent = exchange->SendWriteSetup(ipText, mac, values, m_window.passwordProtection());
@@ -413,7 +402,7 @@ bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac
         exchange->Close();
     }
     if (sent)
-        m_written.setup = record;
+        m_written.setup = values;
     return sent;
 }
 
@@ -435,6 +424,13 @@ bool ConfigurationWrite::RereadGatewayRow(int row, const QString &ipText)
     list.setCellText(row, GatewayList::RemoteIpColumn, QStringLiteral("???"));
     list.setTypeCode(row, 0);
     list.setRowStatus(row, RowStatus::UnknownType);
+    // The row stands for the address written; what it held of the record is
+    // stale until the gateway reports it again, as the "???" says.
+    if (GatewayReading *reading = list.mutableReading(row)) {
+        reading->address = ParseDottedAddress(ipText);
+        reading->dhcp = ipText.contains(Dhcp);
+        reading->recordRead = false;
+    }
     m_window.ShowStatus(Text::ReadingConfiguration);
 
     std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(row);

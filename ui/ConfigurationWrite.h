@@ -1,7 +1,8 @@
 #pragma once
 
 #include "ControlSet.h"
-#include "Telegrams.h"
+#include "GatewayReading.h"
+#include "WantedValues.h"
 
 #include <QString>
 
@@ -62,7 +63,7 @@ private:
         bool network = false;
         QString subnetMaskText;
         QString defaultGatewayText;
-        std::optional<SetupRecord> setup;
+        std::optional<GatewayReading> setup; // the record's values
     };
 
     int refusedInput(bool setupWillRun) const;
@@ -87,9 +88,9 @@ private:
     bool runSetupWrite(const QString &ipText, const QString &mac, quint32 typeCode);
     void refreshAndSelect(const QString &ipText, const QString &mac);
     int outcome(const QString &ipText, const QString &mac) const;
-    int setupOutcome(int row) const;
-    int identityOutcome(int row) const;
-    int subnetOutcome(int row) const;
+    bool addressTaken(const GatewayReading &reported, const QString &ipText) const;
+    // What the gateway should now report of what the user asked for.
+    ConfigurationChange expectedChange(const GatewayReading &reported) const;
 
     GatewayListDialog &m_window;
     ConfigurationEditor &m_editor;

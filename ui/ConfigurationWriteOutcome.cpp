@@ -1,18 +1,48 @@
 #include "ConfigurationWrite.h"
 
 #include "ConfigurationEditor.h"
-#include "DeviceTables.h"
 #include "GatewayList.h"
 #include "GatewayListDialog.h"
-#include "StringTable.h"
 #include "Texts.h"
+#include "WriteJudgement.h"
+
+#include <QHash>
+
+#include <climits>
 
 // What the gateway reports after a write, judged against what the user typed
-// and the run sent.
+// and the run sent: the fields are compared by the write library, as every
+// command compares them; the window names the first that differs, in the
+// order its status texts have always been checked.
 
 namespace {
 
-const QString Dhcp = QStringLiteral("DHCP");
+struct FieldVerdict
+{
+    int rank;
+    int text;
+};
+
+// The status text of a field the gateway reports otherwise, and its place in
+// the checking order (identity, record, subnet).
+const QHash<QString, FieldVerdict> &fieldVerdicts()
+{
+    static const QHash<QString, FieldVerdict> verdicts{
+        {QStringLiteral("type"), {0, Text::GatewayReportsOtherType}},
+        {QStringLiteral("mode"), {1, Text::GatewayReportsOtherMode}},
+        {QStringLiteral("port"), {2, Text::GatewayReportsOtherPort}},
+        {QStringLiteral("remoteIp"), {3, Text::GatewayReportsOtherRemoteAddress}},
+        {QStringLiteral("remoteMask"), {4, Text::GatewayReportsOtherAllowedMask}},
+        {QStringLiteral("baudRate"), {5, Text::GatewayReportsOtherSerialSettings}},
+        {QStringLiteral("dataBits"), {5, Text::GatewayReportsOtherSerialSettings}},
+        {QStringLiteral("stopBits"), {5, Text::GatewayReportsOtherSerialSettings}},
+        {QStringLiteral("parity"), {5, Text::GatewayReportsOtherSerialSettings}},
+        {QStringLiteral("flowControl"), {5, Text::GatewayReportsOtherSerialSettings}},
+        {QStringLiteral("mask"), {6, Text::GatewayReportsOtherSubnetMask}},
+        {QStringLiteral("gateway"), {7, Text::GatewayReportsOtherDefaultGateway}},
+    };
+    return verdicts;
+}
 
 } // namespace
 
@@ -22,92 +52,75 @@ int ConfigurationWrite::outcome(const QString &ipText, const QString &mac) const
     if (row < 0)
         return m_window.portTakenInLastRefresh() ? Text::PortInUse : Text::GatewayNotFoundAgain;
 
-    const GatewayList &list = m_window.gatewayList();
-    const QString shown = list.cellText(row, GatewayList::IpAddressColumn);
-    const bool shownDhcp = shown.contains(Dhcp);
+    const GatewayReading reported = m_window.gatewayList().reading(row);
+    if (!addressTaken(reported, ipText))
+        return Text::GatewayReportsOtherAddress;
+    // The run went on after the identity could not be sent; the record
+    // written after it must not make that look confirmed.
+    if (m_request.oemType && !m_written.identity)
+        return Text::IdentityNotSent;
+
+    const bool subnetSent = m_written.network && m_written.subnetMaskText == m_request.subnetMaskText
+        && m_written.defaultGatewayText == m_request.defaultGatewayText;
+    FieldVerdict first{INT_MAX, Text::None};
+    for (const FieldComparison &field : compareFields(expectedChange(reported), reported)) {
+        const FieldVerdict verdict = fieldVerdicts().value(field.key, FieldVerdict{INT_MAX, Text::None});
+        if (!field.matches() && verdict.rank < first.rank)
+            first = verdict;
+    }
+    if (first.text == Text::None)
+        return Text::GatewayReportsNewConfiguration;
+    const bool subnetField =
+        first.text == Text::GatewayReportsOtherSubnetMask || first.text == Text::GatewayReportsOtherDefaultGateway;
+    if (!subnetField)
+        return first.text;
+    if (!reported.networkRead)
+        return subnetSent ? Text::SubnetNotReported : Text::SubnetNotWritten;
+    return subnetSent ? first.text : Text::SubnetNotWritten;
+}
+
+bool ConfigurationWrite::addressTaken(const GatewayReading &reported, const QString &ipText) const
+{
+    const bool reportedDhcp = reported.dhcp;
+    if (!m_written.address)
+        return reported.address == ParseDottedAddress(ipText);
+    if (!m_written.toDhcp)
+        return !reportedDhcp && reported.address == m_written.addressValue;
     // Whether an address came from DHCP arrives with the network reply; a
     // gateway that gave none (an unidentified one) cannot tell. Then only a
     // move away from the address it had shows that it took the switch; one
     // still at that address ignored it.
-    const bool dhcpUnknown = list.cellText(row, GatewayList::SubnetGatewayColumn).isEmpty();
-    const bool movedAway = ParseDottedAddress(shown) != m_request.shownAddressValue;
-    const bool addressTaken = m_written.address
-        ? (m_written.toDhcp ? shownDhcp || (dhcpUnknown && movedAway)
-                            : !shownDhcp && ParseDottedAddress(shown) == m_written.addressValue)
-        : ParseDottedAddress(shown) == ParseDottedAddress(ipText);
-    if (!addressTaken)
-        return Text::GatewayReportsOtherAddress;
-    for (const int result : {identityOutcome(row), setupOutcome(row), subnetOutcome(row)}) {
-        if (result != Text::None)
-            return result;
-    }
-    return Text::GatewayReportsNewConfiguration;
+    return reportedDhcp || (!reported.networkRead && reported.address != m_request.shownAddressValue);
 }
 
-int ConfigurationWrite::identityOutcome(int row) const
+ConfigurationChange ConfigurationWrite::expectedChange(const GatewayReading &reported) const
 {
-    if (!m_request.oemType)
-        return Text::None;
-    // The run went on after the identity could not be sent; the record
-    // written after it must not make that look confirmed.
-    if (!m_written.identity)
-        return Text::IdentityNotSent;
-    return m_window.gatewayList().typeCode(row) == *m_request.oemType ? Text::None : Text::GatewayReportsOtherType;
-}
-
-int ConfigurationWrite::setupOutcome(int row) const
-{
-    if (!m_written.setup)
-        return Text::None;
-    const SetupRecord &record = *m_written.setup;
-    const GatewayList &list = m_window.gatewayList();
-    const auto shows = [&](int column, const QString &expected) { return list.cellText(row, column) == expected; };
-    // The texts the list shows for a record, as the setup reply fills them.
-    // Fields the editor did not show were not the user's to set, and a
-    // gateway may keep its own values there.
-    const int mode = qMin(int(record.mode), ModeCount - 1);
-    if (!shows(GatewayList::ModeColumn, loadString(StringBase::ModeName + mode)))
-        return Text::GatewayReportsOtherMode;
-    if (!shows(GatewayList::PortColumn, QString::number(record.port)))
-        return Text::GatewayReportsOtherPort;
-    if (!shows(GatewayList::RemoteIpColumn, DottedAddressText(record.remoteAddress)))
-        return Text::GatewayReportsOtherRemoteAddress;
-    if (m_request.allowedMaskShown && !shows(GatewayList::IpMaskColumn, DottedAddressText(record.allowedMask)))
-        return Text::GatewayReportsOtherAllowedMask;
-    if (m_request.serialShown
-        && (!shows(GatewayList::BaudRateColumn, QString::number(qint32(record.baudRate)))
-            || !shows(GatewayList::DataBitsColumn, QString::number(record.dataBits))
-            || !shows(GatewayList::StopBitsColumn, QString::number(record.stopBits))
-            || !shows(GatewayList::ParityColumn, QString::number(record.parity))
-            || !shows(GatewayList::FlowControlColumn, QString::number(record.flowControl))))
-        return Text::GatewayReportsOtherSerialSettings;
-    return Text::None;
-}
-
-int ConfigurationWrite::subnetOutcome(int row) const
-{
+    ConfigurationChange expected;
+    expected.oemType = m_request.oemType;
     // Only what the user typed is judged. Fields the run sent on its own
     // (the switch to DHCP empties them) are no request of the user's, and a
     // DHCP server supplies its own default gateway in their place.
-    if (!m_request.subnetTyped)
-        return Text::None;
-    const QString &mask = m_request.subnetMaskText;
-    const QString &gateway = m_request.defaultGatewayText;
-    const bool sent = m_written.network && m_written.subnetMaskText == mask && m_written.defaultGatewayText == gateway;
-
-    const GatewayList &list = m_window.gatewayList();
-    const QString column = list.cellText(row, GatewayList::SubnetGatewayColumn);
-    if (column.isEmpty())
-        return sent ? Text::SubnetNotReported : Text::SubnetNotWritten;
-    const SubnetColumn reported = ParseSubnetColumn(column);
-    // A gateway on DHCP shows no host bits of its own.
-    const bool dhcp = list.cellText(row, GatewayList::IpAddressColumn).contains(Dhcp);
-    const bool maskReported =
-        dhcp || HostBitsFromMask(ParseDottedAddress(reported.maskText)) == HostBitsFromMask(ParseDottedAddress(mask));
-    const bool gatewayReported = ParseDottedAddress(reported.gatewayText) == ParseDottedAddress(gateway);
-    if (maskReported && gatewayReported)
-        return Text::None;
-    if (!sent)
-        return Text::SubnetNotWritten;
-    return maskReported ? Text::GatewayReportsOtherDefaultGateway : Text::GatewayReportsOtherSubnetMask;
+    if (m_request.subnetTyped) {
+        // A gateway on DHCP shows no host bits of its own.
+        if (!reported.dhcp)
+            expected.hostBits = HostBitsFromMask(ParseDottedAddress(m_request.subnetMaskText));
+        expected.defaultGateway = ParseDottedAddress(m_request.defaultGatewayText);
+    }
+    if (const std::optional<GatewayReading> &record = m_written.setup) {
+        expected.mode = record->mode();
+        expected.port = record->port;
+        expected.remoteAddress = record->remoteAddress;
+        // Fields the editor did not show were not the user's to set, and a
+        // gateway may keep its own values there.
+        if (m_request.allowedMaskShown)
+            expected.remoteMask = record->remoteMask;
+        if (m_request.serialShown) {
+            expected.baudRate = record->baudRate;
+            expected.dataBits = record->dataBits;
+            expected.stopBits = record->stopBits;
+            expected.parity = record->parity;
+            expected.flowControl = record->flowControl;
+        }
+    }
+    return expected;
 }
