@@ -2,6 +2,7 @@
 
 #include "BroadcastDestinations.h"
 #include "GatewayList.h"
+#include "GatewayReadChain.h"
 #include "GatewayRowWriter.h"
 #include "GatewaySocketOwner.h"
 #include "SocketOptions.h"
@@ -47,7 +48,7 @@ bool GatewaySocket::SendDiscover(const QString &broadcastAddressText,
     if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), true))
         return false;
     return sendToBroadcastTargets(broadcastAddressText, adapterBroadcastList,
-                                  BuildRequest(Telegram::DiscoveryRequest));
+                                  GatewayReadChain::discoveryRequest());
 }
 
 bool GatewaySocket::SendReadIdentity()
@@ -55,7 +56,7 @@ bool GatewaySocket::SendReadIdentity()
     m_requestKind = RequestKind::ReadIdentity;
     if (!open() || !SocketOptions::setBroadcast(socketDescriptor(), false))
         return false;
-    return sendToRow(BuildRequest(Telegram::IdentityRequest));
+    return sendToRow(GatewayReadChain::request(GatewayReadChain::Step::Identity));
 }
 
 bool GatewaySocket::SendReadNetwork()
@@ -63,7 +64,7 @@ bool GatewaySocket::SendReadNetwork()
     m_requestKind = RequestKind::ReadNetwork;
     if (!SocketOptions::setBroadcast(socketDescriptor(), false))
         return false;
-    return sendToRow(BuildRequest(Telegram::NetworkRequest));
+    return sendToRow(GatewayReadChain::request(GatewayReadChain::Step::Network));
 }
 
 bool GatewaySocket::SendReadSetup()
@@ -71,7 +72,7 @@ bool GatewaySocket::SendReadSetup()
     m_requestKind = RequestKind::ReadSetup;
     if (!SocketOptions::setBroadcast(socketDescriptor(), false))
         return false;
-    return sendToRow(BuildRequest(Telegram::SetupRequest));
+    return sendToRow(GatewayReadChain::request(GatewayReadChain::Step::Setup));
 }
 
 void GatewaySocket::Close()

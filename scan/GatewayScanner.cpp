@@ -22,13 +22,6 @@ constexpr int DiscoverySends = 4;
 // the scan no more than this past the timeout.
 constexpr int MaxReadGraceMs = 400;
 
-Telegram::Code requestFor(int stage)
-{
-    static constexpr Telegram::Code Codes[] = {Telegram::IdentityRequest, Telegram::NetworkRequest,
-                                               Telegram::SetupRequest};
-    return Codes[stage];
-}
-
 } // namespace
 
 GatewayScanner::GatewayScanner(const ScanSettings &settings, QObject *parent)
@@ -79,7 +72,7 @@ GatewayScanner::Outcome GatewayScanner::run()
 void GatewayScanner::sendDiscovery()
 {
     ++m_discoveriesSent;
-    const QByteArray request = BuildRequest(Telegram::DiscoveryRequest);
+    const QByteArray request = GatewayReadChain::discoveryRequest();
     for (const QString &destination : m_settings.destinations)
         m_socket.writeDatagram(request, QHostAddress(InetAddr(destination)), Telegram::Port);
 }
@@ -156,52 +149,28 @@ bool GatewayScanner::isGroupAddress(quint32 address) const
 
 void GatewayScanner::advance(Chain &chain, const QByteArray &bytes, quint32 source)
 {
-    switch (chain.stage) {
-    case Stage::Identity: {
-        const auto reply = AcceptIdentityReply(bytes);
-        if (!reply)
-            return;
-        if (!GatewayRowWriter::applyIdentity(m_list, chain.row, *reply, m_settings.typeFilter)) {
-            // The gateway would answer the same again: no second try.
-            finish(chain);
-            return;
-        }
-        chain.stage = Stage::Network;
-        break;
-    }
-    case Stage::Network: {
-        const auto reply = AcceptNetworkReply(bytes);
-        if (!reply)
-            return;
-        GatewayRowWriter::applyNetworkReply(m_list, chain.row, bytes, DottedAddressText(source));
-        chain.stage = Stage::Setup;
-        break;
-    }
-    case Stage::Setup:
-        if (GatewayRowWriter::applySetup(m_list, chain.row, bytes, m_settings.passwordProtection,
-                                         m_settings.password)
-            != SetupVerdict::NotSetupReply)
-            finish(chain);
+    const GatewayReadChain::Options options{m_settings.typeFilter, m_settings.passwordProtection,
+                                            m_settings.password};
+    if (!chain.reads.take(m_list, chain.row, bytes, DottedAddressText(source), options))
         return;
-    case Stage::Done:
-        return;
-    }
-    sendStage(chain);
+    if (chain.reads.done())
+        finish(chain);
+    else
+        sendStage(chain);
 }
 
 void GatewayScanner::sendStage(Chain &chain)
 {
-    if (chain.stage == Stage::Done)
+    if (chain.reads.done())
         return;
     chain.sentAt = m_clock.elapsed();
     const quint32 address = m_gateways[std::size_t(chain.row)].address;
-    m_socket.writeDatagram(BuildRequest(requestFor(int(chain.stage))), QHostAddress(address),
-                           Telegram::Port);
+    m_socket.writeDatagram(chain.reads.request(), QHostAddress(address), Telegram::Port);
 }
 
 void GatewayScanner::finish(Chain &chain, bool answered)
 {
-    chain.stage = Stage::Done;
+    chain.reads.stop();
     m_gateways[std::size_t(chain.row)].complete = answered;
     if (m_list.typeCode(chain.row) == 0)
         m_list.setRowStatus(chain.row, RowStatus::UnknownType);
@@ -216,7 +185,7 @@ void GatewayScanner::tick()
     const bool readsEnd = now >= timeout + readGraceMs();
     const int retry = retryIntervalMs();
     for (Chain &chain : m_chains) {
-        if (chain.stage == Stage::Done)
+        if (chain.reads.done())
             continue;
         if (readsEnd)
             finish(chain, false);
@@ -229,7 +198,7 @@ void GatewayScanner::tick()
 bool GatewayScanner::allDone() const
 {
     for (const Chain &chain : m_chains) {
-        if (chain.stage != Stage::Done)
+        if (!chain.reads.done())
             return false;
     }
     return true;

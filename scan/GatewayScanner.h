@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayList.h"
+#include "GatewayReadChain.h"
 #include "LocalAdapters.h"
 
 #include <QElapsedTimer>
@@ -63,11 +64,10 @@ public:
     int readGraceMs() const;
 
 private:
-    enum class Stage { Identity, Network, Setup, Done };
     struct Chain
     {
         int row = -1;
-        Stage stage = Stage::Identity;
+        GatewayReadChain reads;
         qint64 sentAt = 0;
     };
 
