@@ -53,6 +53,14 @@ struct ConfigurationChange
         return mode || port || remoteAddress || remoteMask || baudRate || dataBits || stopBits || parity
             || flowControl;
     }
+    // Every value a configuration record carries, the lock included (the
+    // mask of allowed addresses only outside TCP-Client mode): a record that
+    // was never read may be written from these alone.
+    bool namesWholeRecord() const
+    {
+        return mode && port && remoteAddress && (remoteMask || *mode == 1) && baudRate && dataBits && stopBits
+            && parity && flowControl && locked;
+    }
 };
 
 struct LocalAdapter;

@@ -18,7 +18,7 @@ int refusalOf(const GatewayReading &current, const ConfigurationChange &change, 
         if (!current.identified())
             return Text::WriteUnknownType;
         // A record sent from fields never read would carry zeros.
-        if (!current.recordRead)
+        if (!current.recordRead && !change.namesWholeRecord())
             return Text::WriteRecordNotRead;
         if (!ModeAllowed(plan.target.typeCode, plan.target.mode(), current.firmware))
             return Text::WriteModeRefused;
@@ -63,7 +63,8 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     target = current;
     wanted = change;
 
-    plan.address = change.dhcp && (*change.dhcp != current.dhcp || (!*change.dhcp && *change.address != current.address));
+    plan.address = change.dhcp
+        && (context.rewrite || *change.dhcp != current.dhcp || (!*change.dhcp && *change.address != current.address));
     if (plan.address) {
         target.dhcp = *change.dhcp;
         target.address = target.dhcp ? 0 : *change.address;
@@ -75,12 +76,12 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
         wanted.hostBits.reset();
         plan.ignored.append(QStringLiteral("mask"));
     }
-    plan.identity = change.oemType && *change.oemType != current.typeCode;
+    plan.identity = change.oemType && (context.rewrite || *change.oemType != current.typeCode);
     target.typeCode = change.oemType.value_or(current.typeCode);
     target.hostBits = wanted.hostBits.value_or(current.hostBits);
     target.defaultGateway = wanted.defaultGateway.value_or(current.defaultGateway);
     plan.network = wanted.touchesNetwork()
-        && (target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
+        && (context.rewrite || target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
 
     target.modeByte = quint8(change.mode.value_or(current.mode()));
     // Nor does a gateway in TCP-Client mode keep a mask of allowed addresses.
@@ -99,12 +100,15 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     plan.lock = change.locked.value_or(current.lock.value_or(false));
     target.lock = plan.lock;
     const bool maskChanges = target.reportsRemoteMask() && target.remoteMask != current.remoteMask;
-    plan.setup = current.recordRead
-        && (plan.identity || plan.lock != current.lock.value_or(false) || target.mode() != current.mode()
-            || target.port != current.port || target.remoteAddress != current.remoteAddress || maskChanges
-            || target.baudRate != current.baudRate || target.dataBits != current.dataBits
-            || target.stopBits != current.stopBits || target.parity != current.parity
-            || target.flowControl != current.flowControl);
+    const bool recordChanges = plan.identity || plan.lock != current.lock.value_or(false)
+        || target.mode() != current.mode() || target.port != current.port
+        || target.remoteAddress != current.remoteAddress || maskChanges || target.baudRate != current.baudRate
+        || target.dataBits != current.dataBits || target.stopBits != current.stopBits
+        || target.parity != current.parity || target.flowControl != current.flowControl;
+    if (context.rewrite)
+        plan.setup = change.touchesRecord();
+    else
+        plan.setup = current.recordRead ? recordChanges : change.namesWholeRecord();
 
     plan.refusal = refusalOf(current, wanted, plan);
     // Locking a record needs the password; a row that sends no record does not.

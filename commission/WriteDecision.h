@@ -37,12 +37,16 @@ struct WritePlan
 
 // What a decision needs besides the gateway: the other listed gateways'
 // addresses by normalised MAC (12 hex digits), whether a password is there
-// to lock a record with, and whether a taken address may be overridden.
+// to lock a record with, whether a taken address may be overridden, and
+// whether every part the change names goes out even where the gateway
+// already has those values (the window's Set configuration writes what its
+// editor shows; the commands send only what differs).
 struct WriteContext
 {
     QHash<QString, quint32> others;
     bool passwordGiven = false;
     bool force = false;
+    bool rewrite = false;
 };
 
 WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &change, const WriteContext &context);

@@ -78,36 +78,21 @@ void ConfigurationWrite::OnOK()
     m_controls.setText(Control::IpAddressEdit, ipText);
 
     const ConfigurationEditor::GatewayCheck check = m_editor.LookUpGateway(mac);
-    if (setupWillRun) {
-        if (check.checkCode > 0) {
-            m_window.ShowStatus(StringBase::CheckMessage + check.checkCode);
-            return;
-        }
-        if (!modeAllowed(mac, check.typeCode)) {
-            m_window.ShowStatus(Text::ModeNotAvailable);
-            return;
-        }
+    if (setupWillRun && check.checkCode > 0) {
+        m_window.ShowStatus(StringBase::CheckMessage + check.checkCode);
+        return;
     }
     const bool addressChanges = m_editor.FindGatewayRow(ipText, mac) == -1;
-    if (addressChanges) {
-        // IP-SETUP reaches every gateway whose MAC ends in these two bytes.
-        QStringList listed;
-        for (int row = 0; row < m_window.gatewayList().count(); ++row)
-            listed.append(m_window.gatewayList().cellText(row, GatewayList::MacAddressColumn));
-        const QStringList sharing = MacsEndingIn(mac.right(4), listed, mac);
-        if (!sharing.isEmpty()) {
-            m_window.ShowStatusText(loadString(Text::SharedMacTail).arg(MacAddressText(MacAddressFromText(mac)),
-                                                                        sharing.first()));
-            return;
-        }
-    }
     if (const int refusal = takeRequest(mac, setupWillRun, addressChanges)) {
         m_window.ShowStatus(refusal);
         return;
     }
-    if (addressChanges && addressValue != 0 && addressHeldByAnother(mac, ipText, addressValue))
+    const WritePlan plan = decide(mac, addressValue, addressChanges, check.typeCode);
+    if (plan.refusal) {
+        refuse(plan);
         return;
-    if (!recordSnapshot(mac, addressValue, addressChanges))
+    }
+    if (!recordSnapshot(plan))
         return;
 
     m_window.EnableCommands(false);
@@ -115,7 +100,7 @@ void ConfigurationWrite::OnOK()
     bool lastResult = true;
     bool refreshPending = false;
 
-    if (addressChanges) {
+    if (plan.address) {
         lastResult = runIpSetup(addressValue, mac);
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
         if (!lastResult) {
@@ -146,17 +131,18 @@ void ConfigurationWrite::OnOK()
     }
 
     auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
-    if (oemBox && oemBox->isChecked()) {
+    if (plan.identity) {
         lastResult = runIdentityWrite(ipText);
         m_written.identity = lastResult;
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
-        oemBox->setChecked(false);
+        if (oemBox)
+            oemBox->setChecked(false);
     }
     if (m_editor.IsSubnetChanged(mac)) {
         runNetworkWrite(ipText);
         m_window.ShowStatus(Text::None);
     }
-    if (m_request.setupWrite) {
+    if (plan.setup) {
         lastResult = runSetupWrite(ipText, mac, check.typeCode);
         m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
     }
@@ -293,13 +279,6 @@ int ConfigurationWrite::loadedEntry(Control id, const QString &columnText) const
         return entry < box->count() ? entry : -1;
     }
     return qMax(0, box->findText(columnText, Qt::MatchFixedString));
-}
-
-bool ConfigurationWrite::modeAllowed(const QString &mac, quint32 typeCode) const
-{
-    QString firmware;
-    m_editor.GetFirmwareByMac(mac, &firmware);
-    return ModeAllowed(typeCode, m_controls.currentIndex(Control::ModeCombo), firmware);
 }
 
 bool ConfigurationWrite::runIpSetup(quint32 addressValue, const QString &mac)

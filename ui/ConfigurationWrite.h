@@ -3,6 +3,7 @@
 #include "ControlSet.h"
 #include "GatewayReading.h"
 #include "WantedValues.h"
+#include "WriteDecision.h"
 
 #include <QString>
 
@@ -73,14 +74,18 @@ private:
     // The entry of a serial combo box that loading a row with this column
     // text selects.
     int loadedEntry(Control id, const QString &columnText) const;
-    // A new fixed address that another listed gateway or another device on
-    // the link already has is refused once; the same press again writes.
-    bool addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue);
+    // The exchanges of this run or why none may go out. A new fixed address
+    // that another listed gateway or another device on the link already has
+    // is refused once; the same press again writes.
+    WritePlan decide(const QString &mac, quint32 addressValue, bool addressChanges, quint32 typeCode);
+    // The MAC address (or this computer) that answers on the link at `addressValue`.
+    QString probedHolder(quint32 addressValue);
+    // The refusal in the window's status line.
+    void refuse(const WritePlan &plan);
     // What the gateway reported and what the run will send, in the journal
     // before anything is sent; false (and said) when it cannot be written.
-    bool recordSnapshot(const QString &mac, quint32 addressValue, bool addressChanges);
+    bool recordSnapshot(const WritePlan &plan);
     void recordOutcome(const QString &mac, const QString &outcome, int status);
-    bool modeAllowed(const QString &mac, quint32 typeCode) const;
     bool runIpSetup(quint32 addressValue, const QString &mac);
     void switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText);
     bool runIdentityWrite(const QString &ipText);

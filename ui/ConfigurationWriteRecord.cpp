@@ -14,89 +14,113 @@
 #include <QJsonObject>
 #include <QUuid>
 
-// The record of a write in the journal, and the check that a new address is
-// free, both before anything is sent.
+// What the run is to send, decided by the write library as for every
+// command; the check that a new address is free; the record of the write in
+// the journal. All of it before anything is sent.
 
-bool ConfigurationWrite::addressHeldByAnother(const QString &mac, const QString &ipText, quint32 addressValue)
+WritePlan ConfigurationWrite::decide(const QString &mac, quint32 addressValue, bool addressChanges,
+                                     quint32 typeCode)
 {
-    const EditorContents typed = m_editor.contents();
-    const QString press = QStringList{mac, ipText, typed.subnetMaskText, typed.defaultGatewayText,
-                                      QString::number(typed.modeIndex), typed.portText, typed.remoteAddressText,
-                                      typed.allowedMaskText}
-                              .join(QLatin1Char('|'));
-    if (press == m_writeAnyway)
-        return false;
-    // A DHCP gateway made fixed at the address it has holds that address itself.
-    const int own = m_editor.firstRowOf(mac);
-    if (own >= 0 && ParseDottedAddress(m_window.gatewayList().cellText(own, GatewayList::IpAddressColumn)) == addressValue)
-        return false;
-
-    QString holder;
     const GatewayList &list = m_window.gatewayList();
-    for (int row = 0; row < list.count() && holder.isEmpty(); ++row) {
-        const QString rowMac = list.cellText(row, GatewayList::MacAddressColumn);
-        if (ConfigurationEditor::NormalizeMac(rowMac) != mac
-            && ParseDottedAddress(list.cellText(row, GatewayList::IpAddressColumn)) == addressValue)
-            holder = rowMac;
+    const int row = m_editor.firstRowOf(mac);
+    GatewayReading current = row >= 0 ? list.reading(row) : GatewayReading{};
+    current.mac = MacAddressText(MacAddressFromText(mac));
+
+    // Only the parts this run sends: the address when the field names
+    // another, the identity when asked, the subnet fields the user changed
+    // on a gateway that reported its own, the record when it is shown.
+    const EditorContents typed = m_editor.contents();
+    ConfigurationChange change;
+    if (addressChanges) {
+        change.dhcp = addressValue == 0;
+        if (addressValue != 0)
+            change.address = addressValue;
     }
-    if (holder.isEmpty()) {
-        // Asking the link takes up to a few seconds; the window keeps painting.
-        m_window.EnableCommands(false);
-        m_window.ShowStatus(Text::CheckingAddress);
-        NeighbourProbe probe({addressValue});
-        while (!probe.poll())
-            m_window.WaitForReplies(NeighbourProbe::PollIntervalMs);
-        m_window.ShowStatus(Text::None);
-        m_window.EnableCommands(true);
-        holder = probe.holders().value(addressValue);
-        if (ConfigurationEditor::NormalizeMac(holder) == mac)
-            holder.clear();
+    change.oemType = m_request.oemType;
+    if (m_request.subnetTyped && current.networkRead) {
+        change.hostBits = EditorValues::hostBits(typed);
+        change.defaultGateway = EditorValues::defaultGateway(typed);
     }
-    if (holder.isEmpty())
-        return false;
-    m_writeAnyway = press;
-    m_window.ShowStatusText(loadString(Text::AddressAlreadyUsed).arg(DottedAddressText(addressValue), holder));
-    return true;
+    if (m_request.setupWrite) {
+        const GatewayReading record = EditorValues::record(typed, typeCode);
+        change.mode = record.modeByte;
+        change.port = record.port;
+        change.remoteAddress = record.remoteAddress;
+        change.remoteMask = record.remoteMask;
+        change.baudRate = record.baudRate;
+        change.dataBits = record.dataBits;
+        change.stopBits = record.stopBits;
+        change.parity = record.parity;
+        change.flowControl = record.flowControl;
+        change.locked = m_window.passwordProtection();
+    }
+
+    WriteContext context;
+    for (int other = 0; other < list.count(); ++other) {
+        const QString key = MacKey(list.cellText(other, GatewayList::MacAddressColumn));
+        if (key != MacKey(mac))
+            context.others.insert(key, list.reading(other).address);
+    }
+    // The window locks with the password it keeps, whatever that holds.
+    context.passwordGiven = true;
+    context.rewrite = true;
+    // A new address another device holds is refused once; the same press
+    // again writes.
+    const QString press = QStringList{mac, m_controls.text(Control::IpAddressEdit), typed.subnetMaskText,
+                                      typed.defaultGatewayText, QString::number(typed.modeIndex), typed.portText,
+                                      typed.remoteAddressText, typed.allowedMaskText}
+                              .join(QLatin1Char('|'));
+    context.force = press == m_writeAnyway;
+
+    WritePlan plan = planWrite(current, change, context);
+    if (!plan.refusal && !context.force && plan.movesToFixedAddress() && plan.target.address != current.address)
+        refuseTakenAddress(&plan, probedHolder(plan.target.address));
+    if (plan.refusal == Text::WriteListedHolder || plan.refusal == Text::WriteProbedHolder
+        || plan.refusal == Text::WriteOwnAddress)
+        m_writeAnyway = press;
+    return plan;
 }
 
-bool ConfigurationWrite::recordSnapshot(const QString &mac, quint32 addressValue, bool addressChanges)
+QString ConfigurationWrite::probedHolder(quint32 addressValue)
+{
+    // Asking the link takes up to a few seconds; the window keeps painting.
+    m_window.EnableCommands(false);
+    m_window.ShowStatus(Text::CheckingAddress);
+    NeighbourProbe probe({addressValue});
+    while (!probe.poll())
+        m_window.WaitForReplies(NeighbourProbe::PollIntervalMs);
+    m_window.ShowStatus(Text::None);
+    m_window.EnableCommands(true);
+    return probe.holders().value(addressValue);
+}
+
+void ConfigurationWrite::refuse(const WritePlan &plan)
+{
+    switch (plan.refusal) {
+    case Text::WriteListedHolder:
+    case Text::WriteProbedHolder:
+    case Text::WriteOwnAddress:
+        m_window.ShowStatusText(
+            loadString(Text::AddressAlreadyUsed).arg(DottedAddressText(plan.target.address), plan.holder));
+        return;
+    case Text::WriteModeRefused:
+        m_window.ShowStatus(Text::ModeNotAvailable);
+        return;
+    case Text::WriteRecordNotRead:
+        m_window.ShowStatus(Text::ConfigurationNotRead);
+        return;
+    default:
+        m_window.ShowStatusText(plan.refusalText());
+        return;
+    }
+}
+
+bool ConfigurationWrite::recordSnapshot(const WritePlan &plan)
 {
     m_journalId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // What the run is to send, in the journal's one form, so that the
     // history and a restore read the window's writes as the command line's.
-    const int row = m_editor.firstRowOf(mac);
-    const EditorContents typed = m_editor.contents();
-    WritePlan plan;
-    if (row >= 0)
-        plan.target = m_window.gatewayList().reading(row);
-    plan.target.mac = MacAddressText(MacAddressFromText(mac));
-    plan.address = addressChanges;
-    if (addressChanges) {
-        plan.target.address = addressValue;
-        plan.target.dhcp = addressValue == 0;
-    }
-    plan.identity = m_request.oemType.has_value();
-    if (m_request.oemType)
-        plan.target.typeCode = *m_request.oemType;
-    plan.network = m_request.subnetTyped;
-    if (plan.network) {
-        plan.target.hostBits = EditorValues::hostBits(typed);
-        plan.target.defaultGateway = EditorValues::defaultGateway(typed);
-    }
-    plan.setup = m_request.setupWrite;
-    plan.lock = m_window.passwordProtection();
-    if (plan.setup) {
-        GatewayReading record = EditorValues::record(typed, plan.target.typeCode);
-        record.mac = plan.target.mac;
-        record.address = plan.target.address;
-        record.dhcp = plan.target.dhcp;
-        record.networkRead = plan.target.networkRead;
-        record.hostBits = plan.target.hostBits;
-        record.defaultGateway = plan.target.defaultGateway;
-        record.firmware = plan.target.firmware;
-        record.lock = plan.lock;
-        plan.target = record;
-    }
+    const int row = m_editor.firstRowOf(MacKey(plan.target.mac));
     WriteReport report;
     report.mac = plan.target.mac;
     report.journalId = m_journalId;

@@ -117,6 +117,18 @@ private slots:
             << client << QStringList{u"--remote-mask"_s, u"255.0.0.0"_s} << false << u""_s << u"remoteMask"_s;
         QTest::newRow("record never read")
             << unread << QStringList{u"--port"_s, u"10005"_s} << false << u"refused 425"_s << u""_s;
+        // Every value the record carries, the lock too, needs none read.
+        const QStringList wholeRecord{u"--mode"_s, u"tcp-client"_s, u"--port"_s, u"10005"_s, u"--remote-ip"_s,
+                                      u"198.18.0.1"_s, u"--baud"_s, u"9600"_s, u"--data-bits"_s, u"8"_s,
+                                      u"--stop-bits"_s, u"1"_s, u"--parity"_s, u"0"_s, u"--flow"_s, u"0"_s};
+        QTest::newRow("record never read, every value given")
+            << unread << wholeRecord + QStringList{u"--protect"_s, u"no"_s} << false << u"setup"_s << u""_s;
+        QTest::newRow("record never read, its lock not given")
+            << unread << wholeRecord << false << u"refused 425"_s << u""_s;
+        // The window writes what its editor shows, the same values too.
+        QTest::newRow("window rewrites unchanged values")
+            << eib << QStringList{u"--port"_s, u"10001"_s, u"--gateway"_s, u"198.18.0.1"_s, u"--oem"_s, u"00000001"_s}
+            << false << u"identity network setup"_s << u""_s;
         QTest::newRow("network of a record never read")
             << unread << QStringList{u"--gateway"_s, u"none"_s} << false << u"network"_s << u""_s;
         QTest::newRow("locked by another password")
@@ -155,6 +167,7 @@ private slots:
         if (QByteArray(QTest::currentDataTag()).startsWith("shared"))
             context.others.insert(u"0050C2FF000A"_s, 0xC612000C);
         context.passwordGiven = password;
+        context.rewrite = QByteArray(QTest::currentDataTag()).startsWith("window");
         const WritePlan plan = planWrite(read, change(wanted), context);
         QCOMPARE(exchanges(plan), expected);
         QCOMPARE(plan.ignored.join(u','), ignored);

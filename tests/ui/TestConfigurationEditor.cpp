@@ -67,8 +67,14 @@ private:
         list.setCellText(row, GatewayList::IpAddressColumn, text.ip);
         list.setCellText(row, GatewayList::MacAddressColumn, text.mac);
         list.setCellText(row, GatewayList::FirmwareColumn, text.firmware);
+        // What the row writer keeps of the replies beside the texts.
+        GatewayReading *reading = list.mutableReading(row);
+        reading->mac = text.mac;
+        reading->address = ParseDottedAddress(text.ip);
+        reading->firmware = text.firmware;
         if (text.type == 0)
             return row;
+        reading->networkRead = !text.subnet.isEmpty();
         list.setTypeCode(row, text.type);
         list.setCellText(row, GatewayList::TypeColumn, u"GW"_s);
         list.setCellText(row, GatewayList::ModeColumn, text.mode);
