@@ -19,7 +19,9 @@ if [ "${1:-}" = "--inside" ]; then
   shift
   # In the foreground of a job of this shell, so that it is ended and reaped
   # here rather than left to whoever adopts a daemon.
-  printf 'keyring-session\n' | gnome-keyring-daemon --foreground --unlock --components=secrets >/dev/null &
+  # Its settings from memory: nothing of the caller's dconf is read or written.
+  printf 'keyring-session\n' | GSETTINGS_BACKEND=memory \
+    gnome-keyring-daemon --foreground --unlock --components=secrets >/dev/null &
   daemon=$!
   # A request before the daemon owns the name would make the bus start a
   # second daemon through its service file, with a keyring still locked.
@@ -55,8 +57,8 @@ done
 
 dir="$(mktemp -d "${TMPDIR:-/tmp}/keyring-session.XXXXXX")"
 trap 'rm -rf "$dir"' EXIT
-mkdir -m 700 "$dir/data" "$dir/runtime"
-export XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime"
+mkdir -m 700 "$dir/data" "$dir/runtime" "$dir/cache"
+export XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime" XDG_CACHE_HOME="$dir/cache"
 # No prompt window may open on a desktop the caller happens to have.
 unset DISPLAY WAYLAND_DISPLAY
 status=0
