@@ -2,6 +2,7 @@
 
 #include "GatewayListDialog.h"
 #include "LanguageSwitch.h"
+#include "PasswordStore.h"
 #include "ProgramName.h"
 #include "Texts.h"
 #include "Settings.h"
@@ -42,13 +43,17 @@ int GatewayConfigApp::run()
     const auto variant = ProgramName::variant(m_programPath);
     m_settings = std::make_unique<Settings>(variant->variantIndex, m_applicationName);
     dialog->setProtectionFlag(m_settings->protectionFlag());
-    dialog->setPassword(m_settings->password());
+    // The password itself may be in the keyring: the window reads it when
+    // it starts, without waiting here.
+    m_passwordStore = std::make_unique<PasswordStore>(*m_settings);
+    dialog->setPasswordStore(m_passwordStore.get());
     dialog->setBroadcastAddress(m_settings->broadcastAddress());
     dialog->setSettings(m_settings.get());
 
     m_mainWindow = dialog.get();
     dialog->exec();
     m_mainWindow = nullptr;
+    m_passwordStore->waitForSave();
     return ExitNormal;
 }
 

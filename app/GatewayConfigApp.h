@@ -6,11 +6,13 @@
 #include <memory>
 
 class GatewayListDialog;
+class PasswordStore;
 class Settings;
 
 // The application object: prepares the run in the fixed start-up order and
 // runs the main window modally. Nothing is saved when the run ends; the
-// password and broadcast dialogs save their changes when they close with OK.
+// password and broadcast dialogs save their changes when they close with OK
+// (a password still on its way into the keyring is waited for).
 class GatewayConfigApp
 {
 public:
@@ -58,5 +60,6 @@ private:
     QString m_applicationName;
     SocketCheck m_socketCheck;
     std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<PasswordStore> m_passwordStore;
     GatewayListDialog *m_mainWindow = nullptr;
 };

@@ -14,6 +14,7 @@
 #include "PasswordPrompt.h"
 #include "ResetCommand.h"
 #include "RowStatus.h"
+#include "StoredPassword.h"
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
@@ -85,6 +86,12 @@ std::optional<QString> resolvePassword(const CommissionCommand::PasswordSources 
     }
     if (sources.environment)
         return sources.environment;
+    // Before the prompt: what the user set up in the window is what they
+    // mean, and a prompt would stop a script that has no terminal anyway.
+    if (sources.stored) {
+        if (std::optional<QString> stored = sources.stored(err))
+            return stored;
+    }
     if (ask && mayAsk(sources))
         return PasswordPrompt::ask(loadString(Text::PasswordPromptText));
     return QString();
@@ -188,6 +195,7 @@ std::optional<Arguments> parse(const QStringList &arguments, QString *error)
     a.command = arguments.value(0);
     if (qEnvironmentVariableIsSet("OVIPGW_PASSWORD"))
         a.password.environment = qEnvironmentVariable("OVIPGW_PASSWORD");
+    a.password.stored = StoredPassword::read;
     a.password.terminal = PasswordPrompt::available();
     QStringList positional;
     QStringList given;

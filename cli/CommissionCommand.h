@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The writing commands of `ovipgw`: set, reset, history and restore. Every
@@ -25,6 +26,9 @@ struct PasswordSources
     std::optional<QString> commandLine; // --password (visible to every user)
     QString file;                       // --password-file
     std::optional<QString> environment; // OVIPGW_PASSWORD
+    // The password the window stores (StoredPassword::read), asked only when
+    // none of the above is given; says on its argument where it came from.
+    std::function<std::optional<QString>(QByteArray *err)> stored;
     bool terminal = false;              // may ask on the terminal
 };
 
@@ -56,7 +60,8 @@ ScanSettings scanSettings(const Arguments &arguments, const QString &password);
 bool scanSucceeded(GatewayScanner::Outcome outcome, const QString &socketError, QByteArray *err, int *status);
 
 // The password from the strongest source given (--password, --password-file,
-// OVIPGW_PASSWORD); asked for on a terminal when `needed` and none is given.
+// OVIPGW_PASSWORD, the one the window stores); asked for on a terminal when
+// `needed` and none is given.
 // Nothing, with the usage error on `err`, when a named source cannot be
 // read or the password cannot be sent.
 std::optional<QString> password(const Arguments &arguments, bool needed, QByteArray *err);

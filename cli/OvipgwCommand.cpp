@@ -4,6 +4,7 @@
 #include "CommissionCommand.h"
 #include "GatewayScanner.h"
 #include "NoReplyDiagnosis.h"
+#include "StoredPassword.h"
 #include "StringTable.h"
 #include "Texts.h"
 #include "Windows1252.h"
@@ -172,7 +173,11 @@ int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
         return Found;
     }
 
-    const ScanArguments &scan = parsed->scan;
+    ScanArguments scan = parsed->scan;
+    // Read as the window reads: with the password it stores when its
+    // protection is on.
+    if (!scan.password)
+        scan.password = StoredPassword::read(err);
     ScanSettings settings;
     settings.destinations = SelectBroadcastDestinations(
         scan.broadcast.isEmpty() ? QString::fromLatin1(LimitedBroadcastText) : scan.broadcast,

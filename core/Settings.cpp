@@ -71,6 +71,11 @@ QString Settings::password() const
     return readText(storedValue(PasswordKey)).value_or(QString());
 }
 
+bool Settings::hasPassword() const
+{
+    return readText(storedValue(PasswordKey)).has_value();
+}
+
 QString Settings::broadcastAddress() const
 {
     return readText(storedValue(BroadcastKey)).value_or(DefaultBroadcastAddress);
@@ -97,7 +102,12 @@ bool Settings::setBroadcastAddress(const QString &address)
     return write(BroadcastKey, address);
 }
 
-bool Settings::write(const QString &key, const QVariant &value)
+bool Settings::removePassword()
+{
+    return write(PasswordKey, std::nullopt);
+}
+
+bool Settings::write(const QString &key, const std::optional<QVariant> &value)
 {
     if (!UserStore::prepareForWrite(m_organisation, m_application))
         return false;
@@ -115,7 +125,10 @@ bool Settings::write(const QString &key, const QVariant &value)
         store->allKeys();
         const bool wasDamaged = store->status() == QSettings::FormatError;
         const QByteArray before = wasDamaged ? fileContent(location()) : QByteArray();
-        store->setValue(key, value);
+        if (value)
+            store->setValue(key, *value);
+        else
+            store->remove(key);
         store->sync();
         written = store->status() == QSettings::NoError
             || (wasDamaged && store->status() == QSettings::FormatError && fileContent(location()) != before);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QVariant;
 
 // The per-user, per-variant settings of the program: section `Settings` with
@@ -12,6 +14,8 @@ class QVariant;
 // its type reads as its default too; a stored empty text stays empty.
 //
 // Every setter writes through at once and reports whether the store took it.
+// The password itself goes through PasswordStore, which keeps it here only
+// where no desktop keyring answers.
 class Settings
 {
 public:
@@ -30,15 +34,20 @@ public:
 
     int protectionFlag() const;       // UsePW
     QString password() const;         // PW
+    // Whether PW is there at all (an empty text counts): where the desktop
+    // keeps secrets, PasswordStore moves it there and removes it here.
+    bool hasPassword() const;
     QString broadcastAddress() const; // Broadcast
 
     bool setProtectionFlag(int flag);
     bool setPassword(const QString &password);
     bool setBroadcastAddress(const QString &address);
+    bool removePassword();
 
 private:
     QVariant storedValue(const QString &key) const;
-    bool write(const QString &key, const QVariant &value);
+    // Nothing removes the value.
+    bool write(const QString &key, const std::optional<QVariant> &value);
 
     QString m_organisation;
     QString m_application;

@@ -254,6 +254,10 @@ enum Number : int {
     OutcomeNothingToWrite = 563,
     HistoryNotesName = 564,
     HistoryDetailsName = 565,
+
+    // ovipgw taking the password the window stores.
+    StoredPasswordFromKeyring = 570,
+    StoredPasswordFromSettings = 571,
 };
 } // namespace Text
 

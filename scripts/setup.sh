@@ -16,6 +16,10 @@ packages=(
   xvfb xauth imagemagick x11-utils
   dpkg-dev file appstream desktop-file-utils librsvg2-bin
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
+  # The password in the desktop keyring: qtkeychain (it loads libsecret at
+  # run time, which its package does not pull in), and for the keyring
+  # tests a Secret Service of their own (scripts/keyring-session.sh).
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools
   # The dialogs are laid out for "DejaVu Sans Condensed" (fonts-dejavu-extra).
   fonts-dejavu-core fonts-dejavu-extra
 )

@@ -7,6 +7,7 @@
 #include "GatewayListExport.h"
 #include "MainWindowControls.h"
 #include "PasswordSettingsDialog.h"
+#include "PasswordStore.h"
 #include "ResetIpDialog.h"
 #include "Settings.h"
 
@@ -36,12 +37,17 @@ void GatewayListDialog::OnPassword()
         return;
     m_password = dialog.password();
     m_protectionFlag = dialog.protectionFlag();
-    // Written on every OK, changed or not. The password stays in clear text,
-    // as every copy of the tool reads it; the store is its owner's alone.
-    if (m_settings) {
+    // Written on every OK, changed or not. The password goes to the desktop
+    // keyring where there is one (a PW left in the settings moves there
+    // with it), else it stays in the settings in clear text, as every copy
+    // of the tool reads it; that store is its owner's alone. The keyring's
+    // answer is not waited for: the new password is in force at once.
+    if (m_settings)
         m_settings->setProtectionFlag(m_protectionFlag);
+    if (m_passwordStore)
+        m_passwordStore->save(m_password);
+    else if (m_settings)
         m_settings->setPassword(m_password);
-    }
     UpdatePasswordStatus();
 }
 

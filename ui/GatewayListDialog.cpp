@@ -14,6 +14,7 @@
 #include "MainWindowButtons.h"
 #include "MainWindowControls.h"
 #include "NoReplyDiagnosis.h"
+#include "PasswordStore.h"
 #include "ReplyWait.h"
 #include "StringTable.h"
 #include "Texts.h"
@@ -122,6 +123,7 @@ void GatewayListDialog::setProtectionFlag(int flag) { m_protectionFlag = flag; }
 void GatewayListDialog::setPassword(const QString &password) { m_password = password; }
 void GatewayListDialog::setBroadcastAddress(const QString &address) { m_broadcastAddress = address; }
 void GatewayListDialog::setSettings(Settings *settings) { m_settings = settings; }
+void GatewayListDialog::setPasswordStore(PasswordStore *store) { m_passwordStore = store; }
 
 void GatewayListDialog::setExchangeFactory(GatewayExchangeFactory factory)
 {
@@ -170,6 +172,7 @@ bool GatewayListDialog::OnInitDialog()
     OnModeChanged();
     UpdatePasswordStatus();
     OnGatewayListItemChanged();
+    loadPassword();
 
     // The first refresh runs once the window is visible and its loop runs.
     QCoreApplication::postEvent(this, new GatewayNotifyEvent(GatewayNotifyEvent::Refresh));
@@ -250,8 +253,40 @@ void GatewayListDialog::postCompletion()
 
 void GatewayListDialog::onRefreshCommand()
 {
+    // A refresh with protection on reads the locked gateways with the
+    // password: not before it is known.
+    if (m_passwordLoading) {
+        m_refreshAfterPasswordLoad = true;
+        return;
+    }
     if (!m_busy)
         OnRefreshList();
+}
+
+void GatewayListDialog::loadPassword()
+{
+    if (!m_passwordStore)
+        return;
+    connect(m_passwordStore, &PasswordStore::loaded, this, &GatewayListDialog::onPasswordLoaded,
+            Qt::SingleShotConnection);
+    // Locked, not busy: the window paints and can be closed, but no command
+    // (a write, the password dialog, a refresh) runs on a password not yet
+    // read. Usually that lasts a few milliseconds, a keyring's unlock
+    // prompt aside.
+    m_passwordLoading = true;
+    m_inputLock->setLocked(true);
+    m_passwordStore->load();
+}
+
+void GatewayListDialog::onPasswordLoaded()
+{
+    if (!m_passwordLoading)
+        return;
+    m_passwordLoading = false;
+    m_password = m_passwordStore->password();
+    m_inputLock->setLocked(false);
+    if (std::exchange(m_refreshAfterPasswordLoad, false))
+        onRefreshCommand();
 }
 
 void GatewayListDialog::OnRefreshList()

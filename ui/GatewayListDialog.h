@@ -17,6 +17,7 @@ class ConfigurationEditor;
 class ConfigurationWrite;
 class GatewayListPresentation;
 class InputLock;
+class PasswordStore;
 class QLabel;
 class QProgressBar;
 class QTreeView;
@@ -46,6 +47,11 @@ public:
     void setBroadcastAddress(const QString &address);
     // Used by the dialogs opened from the window; may be null.
     void setSettings(Settings *settings);
+    // Where the password is kept (the keyring or the settings file); may be
+    // null, and then the password dialog writes PW to the settings. Set
+    // before the window starts: it loads the password from the store at
+    // start and keeps its input and first refresh back until it is read.
+    void setPasswordStore(PasswordStore *store);
     // How the window makes its exchanges with the gateways; the real socket
     // unless replaced (tests run the window's flows without a network).
     void setExchangeFactory(GatewayExchangeFactory factory);
@@ -148,6 +154,10 @@ private:
     void setUpList();
     void connectCommands();
     void connectHistory();
+    // Starts reading the password from the store; the window takes no input
+    // until onPasswordLoaded.
+    void loadPassword();
+    void onPasswordLoaded();
     // Asks the link who holds `addresses`, painting between the looks.
     AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
     // The completion message: sets the flag and starts the running wait's tail.
@@ -174,6 +184,10 @@ private:
     bool m_editorReloadPending = false;
     QStringList m_adapterBroadcastList;
     Settings *m_settings = nullptr;
+    PasswordStore *m_passwordStore = nullptr;
+    bool m_passwordLoading = false;
+    // The first refresh came while the password was still being read.
+    bool m_refreshAfterPasswordLoad = false;
 
     GatewayExchangeFactory m_exchangeFactory;
     ControlSet m_controls;

@@ -54,7 +54,7 @@ deb=$(find "$work/out" -maxdepth 1 -name 'ovipgwadmin_*.deb' | head -n 1)
 say "built $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in fonts-dejavu-extra libqt6widgets6 libqt6network6 libqt6svg6; do
+for needed in fonts-dejavu-extra libqt6widgets6 libqt6network6 libqt6svg6 libqt6keychain1 libsecret-1-0; do
     grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 # Every dependency (one alternative of each) is installed on this machine.

@@ -27,6 +27,7 @@ public:
         if (!open())
             return false;
         m_network.log.append(QStringLiteral("discover ") + broadcastAddress);
+        m_network.discoveryPasswords.append(m_owner.passwordProtection() ? m_owner.password() : QString());
         for (const FakeNetwork::Gateway &gateway : std::as_const(m_network.gateways)) {
             QTimer::singleShot(m_network.discoveryReplyMs, &m_context, [this, gateway] {
                 if (m_closed)

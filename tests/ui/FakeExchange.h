@@ -27,6 +27,8 @@ struct FakeNetwork
     // "discover <broadcast>", "identity <row> <ip>", "ipsetup <address hex> <mac tail hex>",
     // "identitywrite <ip>", "networkwrite <ip>", "acknowledged", "setupwrite <ip> <mac> <type hex>", "close"
     QStringList log;
+    // The window's password at each discovery; empty with protection off.
+    QStringList discoveryPasswords;
     int openExchanges = 0;
     int mostOpenAtOnce = 0;
 

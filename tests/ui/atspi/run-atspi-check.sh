@@ -34,6 +34,10 @@ for _ in $(seq 100); do
 done
 xdpyinfo >/dev/null 2>&1 || { echo "run-atspi-check.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 
+# The program asks the session's Secret Service for its password, and the
+# bus starts gnome-keyring for that on demand: its keyring folder goes here
+# rather than into the home of whoever runs the check.
+export XDG_DATA_HOME="$work/data"
 status=0
 timeout 300 dbus-run-session -- /usr/bin/python3 "$here/check_main_window.py" "$@" || status=$?
 if ! kill -0 "$xvfb" 2>/dev/null; then
