@@ -44,6 +44,7 @@ int GatewayConfigApp::run()
     dialog->setProtectionFlag(m_settings->protectionFlag());
     dialog->setPassword(m_settings->password());
     dialog->setBroadcastAddress(m_settings->broadcastAddress());
+    dialog->setFastRefresh(m_settings->fastRefresh());
     dialog->setSettings(m_settings.get());
 
     m_mainWindow = dialog.get();

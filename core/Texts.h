@@ -254,6 +254,14 @@ enum Number : int {
     OutcomeNothingToWrite = 563,
     HistoryNotesName = 564,
     HistoryDetailsName = 565,
+    // The fast refresh of the window (the pipelined scan fills the list).
+    FastRefreshCommand = 580,
+    FastRefreshRunning = 581,
+    FastRefreshListed = 582,
+    FastRefreshListedOne = 583,
+    ListMenuName = 584,
+    RefreshMenuName = 585,
+    FastRefreshChosen = 586,
 };
 } // namespace Text
 
