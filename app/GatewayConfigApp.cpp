@@ -48,6 +48,7 @@ int GatewayConfigApp::run()
     m_passwordStore = std::make_unique<PasswordStore>(*m_settings);
     dialog->setPasswordStore(m_passwordStore.get());
     dialog->setBroadcastAddress(m_settings->broadcastAddress());
+    dialog->setFastRefresh(m_settings->fastRefresh());
     dialog->setSettings(m_settings.get());
 
     m_mainWindow = dialog.get();

@@ -14,6 +14,7 @@ namespace {
 const QString UsePasswordKey = QStringLiteral("Settings/UsePW");
 const QString PasswordKey = QStringLiteral("Settings/PW");
 const QString BroadcastKey = QStringLiteral("Settings/Broadcast");
+const QString FastRefreshKey = QStringLiteral("Settings/FastRefresh");
 
 // The numeric value as stored (INI: its text; registry: a DWORD), or nothing
 // when it cannot be read as a 32-bit signed number.
@@ -81,6 +82,20 @@ QString Settings::broadcastAddress() const
     return readText(storedValue(BroadcastKey)).value_or(DefaultBroadcastAddress);
 }
 
+bool Settings::fastRefresh() const
+{
+    // Only the two values the window writes count: a stray 2 or "yes" must
+    // not quietly change how the window reads the network.
+    switch (readInt(storedValue(FastRefreshKey)).value_or(-1)) {
+    case 0:
+        return false;
+    case 1:
+        return true;
+    default:
+        return DefaultFastRefresh;
+    }
+}
+
 QVariant Settings::storedValue(const QString &key) const
 {
     const auto store = UserStore::open(m_organisation, m_application);
@@ -105,6 +120,11 @@ bool Settings::setBroadcastAddress(const QString &address)
 bool Settings::removePassword()
 {
     return write(PasswordKey, std::nullopt);
+}
+
+bool Settings::setFastRefresh(bool fast)
+{
+    return write(FastRefreshKey, fast ? 1 : 0);
 }
 
 bool Settings::write(const QString &key, const std::optional<QVariant> &value)

@@ -8,7 +8,8 @@ class QVariant;
 
 // The per-user, per-variant settings of the program: section `Settings` with
 // `UsePW` (password protection on/off), `PW` (the configuration password, in
-// clear text) and `Broadcast` (discovery and IP-SETUP destination), stored
+// clear text), `Broadcast` (discovery and IP-SETUP destination) and
+// `FastRefresh` (the window's list filled by the pipelined scan), stored
 // under the organisation "OVIPCFG%04d" (variant index) and the application
 // name. A missing value reads as its default; a value that cannot be read as
 // its type reads as its default too; a stored empty text stays empty.
@@ -21,6 +22,7 @@ class Settings
 public:
     static constexpr int DefaultProtectionFlag = 0;
     static inline const QString DefaultBroadcastAddress = QStringLiteral("255.255.255.255");
+    static constexpr bool DefaultFastRefresh = false;
 
     Settings(int variantIndex, const QString &applicationName);
 
@@ -38,11 +40,14 @@ public:
     // keeps secrets, PasswordStore moves it there and removes it here.
     bool hasPassword() const;
     QString broadcastAddress() const; // Broadcast
+    // FastRefresh: 1 or 0; anything else is damage and reads as the default.
+    bool fastRefresh() const;
 
     bool setProtectionFlag(int flag);
     bool setPassword(const QString &password);
     bool setBroadcastAddress(const QString &address);
     bool removePassword();
+    bool setFastRefresh(bool fast);
 
 private:
     QVariant storedValue(const QString &key) const;

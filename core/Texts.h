@@ -258,6 +258,15 @@ enum Number : int {
     // ovipgw taking the password the window stores.
     StoredPasswordFromKeyring = 570,
     StoredPasswordFromSettings = 571,
+
+    // The fast refresh of the window (the pipelined scan fills the list).
+    FastRefreshCommand = 580,
+    FastRefreshRunning = 581,
+    FastRefreshListed = 582,
+    FastRefreshListedOne = 583,
+    ListMenuName = 584,
+    RefreshMenuName = 585,
+    FastRefreshChosen = 586,
 };
 } // namespace Text
 

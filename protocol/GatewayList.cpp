@@ -4,6 +4,7 @@
 #include "Texts.h"
 
 #include <array>
+#include <iterator>
 
 namespace {
 constexpr std::array<int, GatewayList::ColumnCount> HeaderStrings{
@@ -33,6 +34,24 @@ int GatewayList::appendRow()
     m_rows.push_back(std::move(newRow));
     endInsertRows();
     return row;
+}
+
+void GatewayList::appendRowsFrom(const GatewayList &source, const QList<int> &rows)
+{
+    std::vector<Row> copies;
+    copies.reserve(std::size_t(rows.size()));
+    for (int row : rows) {
+        if (source.isValid(row))
+            copies.push_back(source.m_rows[std::size_t(row)]);
+    }
+    if (copies.empty())
+        return;
+    // One notification for a few hundred rows: every view and the editor
+    // react once, not per row.
+    const int first = count();
+    beginInsertRows({}, first, first + int(copies.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(copies.begin()), std::make_move_iterator(copies.end()));
+    endInsertRows();
 }
 
 void GatewayList::clear()

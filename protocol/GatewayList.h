@@ -48,6 +48,9 @@ public:
     int count() const { return int(m_rows.size()); }
     // Appends a row: "???" in the type column, status Discovered, type code 0.
     int appendRow();
+    // Appends copies of `rows` of `source`, in that order, texts, type,
+    // status and reading alike, as one insertion. Invalid rows are skipped.
+    void appendRowsFrom(const GatewayList &source, const QList<int> &rows);
     void clear();
 
     // Out-of-range rows or columns read as empty text, type 0, status -1,

@@ -106,6 +106,7 @@ void GatewayScanner::discovered(const QNetworkDatagram &datagram, quint32 source
     // Late replies belong to no search any more, as in the window.
     if (m_clock.elapsed() >= m_settings.timeoutMs)
         return;
+    emit discoveryReplied(source, m_discoveriesSent);
     const DiscoveryReply reply = *AcceptDiscoveryReply(datagram.data());
     // Answers to the repeated discovery, or through a second adapter on the
     // same subnet, list no gateway twice and start no second read: one

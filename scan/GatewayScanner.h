@@ -63,6 +63,15 @@ public:
     // How long after the timeout unfinished reads may still go on.
     int readGraceMs() const;
 
+    // A broadcast or multicast address, which the scan lists but does not
+    // read (valid once run() has looked up the adapters).
+    bool isGroupAddress(quint32 address) const;
+
+signals:
+    // Every discovery reply taken, repeats included, with the number of the
+    // latest discovery request sent when it came (1 = the first).
+    void discoveryReplied(quint32 source, int request);
+
 private:
     struct Chain
     {
@@ -80,7 +89,6 @@ private:
     void finish(Chain &chain, bool answered = true);
     void tick();
     bool allDone() const;
-    bool isGroupAddress(quint32 address) const;
 
     ScanSettings m_settings;
     GatewayList m_list;

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QHeaderView>
 #include <QLabel>
@@ -78,6 +79,7 @@ GatewayListDialog::GatewayListDialog(QWidget *parent)
         connect(setConfiguration, &QAbstractButton::clicked, this, &GatewayListDialog::OnOK);
     connectEditor();
     connectCommands();
+    connectFastRefresh();
 }
 
 void GatewayListDialog::connectEditor()
@@ -128,6 +130,7 @@ void GatewayListDialog::setPasswordStore(PasswordStore *store) { m_passwordStore
 void GatewayListDialog::setExchangeFactory(GatewayExchangeFactory factory)
 {
     m_exchangeFactory = std::move(factory);
+    m_exchangesReplaced = true;
 }
 
 QWidget *GatewayListDialog::control(int id) const
@@ -294,35 +297,11 @@ void GatewayListDialog::OnRefreshList()
     EnableCommands(false);
     m_gatewayList.clear();
     m_controls.show({Control::ExportButton}, false);
-    ShowStatus(Text::SearchingGateways);
 
-    bool portUnavailable = false;
-    if (std::unique_ptr<GatewayExchange> discovery = makeExchange(-1)) {
-        // A discovery that was not sent simply finds nothing.
-        if (!discovery->SendDiscover(m_broadcastAddress, m_adapterBroadcastList) && !discovery->wasOpened())
-            portUnavailable = true;
-        WaitForReplies(ReadWaitMs, discovery.get());
-        discovery->Close();
-    }
-
-    const int rows = m_gatewayList.count();
-    if (rows > 0) {
-        ShowStatus(Text::ReadingConfiguration);
-        for (int row = rows - 1; row >= 0; --row) {
-            std::unique_ptr<GatewayExchange> read = makeExchange(row);
-            if (!read)
-                break;
-            m_editorReloadHeld = true;
-            if (!read->SendReadIdentity() && !read->wasOpened())
-                portUnavailable = true;
-            WaitForReplies(ReadWaitMs, read.get());
-            read->Close();
-            read.reset();
-            releaseEditorReload();
-            if (m_gatewayList.typeCode(row) == 0)
-                m_gatewayList.setRowStatus(row, RowStatus::UnknownType);
-        }
-    }
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<bool> scanned = m_fastRefresh ? refreshByScan() : std::nullopt;
+    const bool portUnavailable = scanned ? *scanned : refreshByReads();
 
     m_portTakenInLastRefresh = portUnavailable;
     EnableCommands(true);
@@ -334,11 +313,57 @@ void GatewayListDialog::OnRefreshList()
             SelectBroadcastDestinations(m_broadcastAddress, m_adapterBroadcastList), LocalAdapters(),
             NoReplyDiagnosis::installedFirewall());
         ShowStatusText(diagnosis);
+    } else if (!portUnavailable && scanned) {
+        // The list looks as after the window's own refresh; the line says
+        // which of the two filled it.
+        ShowStatusText(fastRefreshSummary(clock.elapsed()));
     }
     focusList();
     if (m_gatewayList.count() > 0)
         m_controls.show({Control::ExportButton}, true);
     emit refreshFinished();
+}
+
+bool GatewayListDialog::refreshByReads()
+{
+    ShowStatus(Text::SearchingGateways);
+
+    bool portUnavailable = false;
+    if (std::unique_ptr<GatewayExchange> discovery = makeExchange(-1)) {
+        // A discovery that was not sent simply finds nothing.
+        if (!discovery->SendDiscover(m_broadcastAddress, m_adapterBroadcastList) && !discovery->wasOpened())
+            portUnavailable = true;
+        WaitForReplies(ReadWaitMs, discovery.get());
+        discovery->Close();
+    }
+
+    QList<int> lastFirst;
+    for (int row = m_gatewayList.count() - 1; row >= 0; --row)
+        lastFirst.append(row);
+    return readRows(lastFirst) || portUnavailable;
+}
+
+bool GatewayListDialog::readRows(const QList<int> &rows)
+{
+    if (rows.isEmpty())
+        return false;
+    ShowStatus(Text::ReadingConfiguration);
+    bool portUnavailable = false;
+    for (int row : rows) {
+        std::unique_ptr<GatewayExchange> read = makeExchange(row);
+        if (!read)
+            break;
+        m_editorReloadHeld = true;
+        if (!read->SendReadIdentity() && !read->wasOpened())
+            portUnavailable = true;
+        WaitForReplies(ReadWaitMs, read.get());
+        read->Close();
+        read.reset();
+        releaseEditorReload();
+        if (m_gatewayList.typeCode(row) == 0)
+            m_gatewayList.setRowStatus(row, RowStatus::UnknownType);
+    }
+    return portUnavailable;
 }
 
 void GatewayListDialog::releaseEditorReload()

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 struct AddressCheck;
 class ConfigurationEditor;
@@ -18,6 +19,7 @@ class ConfigurationWrite;
 class GatewayListPresentation;
 class InputLock;
 class PasswordStore;
+class QAction;
 class QLabel;
 class QProgressBar;
 class QTreeView;
@@ -54,7 +56,13 @@ public:
     void setPasswordStore(PasswordStore *store);
     // How the window makes its exchanges with the gateways; the real socket
     // unless replaced (tests run the window's flows without a network).
+    // A replaced factory also keeps the fast refresh off the network: the
+    // window's own refresh runs instead.
     void setExchangeFactory(GatewayExchangeFactory factory);
+    // Whether a refresh fills the list by the pipelined scan (the user's
+    // choice in the context menus of the list and the Refresh button).
+    void setFastRefresh(bool fast);
+    bool fastRefresh() const { return m_fastRefresh; }
 
     int variantIndex() const { return m_variantIndex; }
     int protectionFlag() const { return m_protectionFlag; }
@@ -80,7 +88,9 @@ public:
     void OnGatewayNotify(int wParam);
     // Clears the list, discovers the gateways and reads each one. Runs also
     // while the window is locked, as the write needs it; a user's command
-    // that arrives during a run is kept out before it gets here.
+    // that arrives during a run is kept out before it gets here. With the
+    // fast refresh chosen, the pipelined scan fills the list with the same
+    // rows, and the status line says so when it is done.
     void OnRefreshList();
     // "Set configuration" (button, Enter); never closes the window.
     void OnOK();
@@ -158,6 +168,23 @@ private:
     // until onPasswordLoaded.
     void loadPassword();
     void onPasswordLoaded();
+    // The checkable fast-refresh entry and the context menus that hold it
+    // (GatewayListFastRefresh.cpp).
+    void connectFastRefresh();
+    void onFastRefreshChosen(bool fast);
+    // The window's own refresh: one discovery wait, then a read of each row.
+    // True when UDP port 30718 could not be opened.
+    bool refreshByReads();
+    // Reads `rows` one after the other, each in a wait of its own, as the
+    // window's refresh does. True when the port could not be opened.
+    bool readRows(const QList<int> &rows);
+    // The fast refresh: the pipelined scan, in the window's row order, and
+    // the window's own read of the rows the scan could not finish. True when
+    // the port is taken; nothing when the scan cannot run here, and the
+    // window's own refresh must.
+    std::optional<bool> refreshByScan();
+    // The status line's report of a finished fast refresh.
+    QString fastRefreshSummary(qint64 elapsedMs) const;
     // Asks the link who holds `addresses`, painting between the looks.
     AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
     // The completion message: sets the flag and starts the running wait's tail.
@@ -190,6 +217,9 @@ private:
     bool m_refreshAfterPasswordLoad = false;
 
     GatewayExchangeFactory m_exchangeFactory;
+    bool m_exchangesReplaced = false;
+    bool m_fastRefresh = false;
+    QAction *m_fastRefreshAction = nullptr;
     ControlSet m_controls;
     ConfigurationEditor *m_editor = nullptr;
     std::unique_ptr<ConfigurationWrite> m_write;

@@ -58,13 +58,13 @@ void GatewayListDialog::connectHistory()
     if (!m_listView)
         return;
     // On the list itself, so the main window's layout stays as it is: the
-    // context menu of a row, and its shortcut while the list has the focus.
+    // context menu of a row (connectFastRefresh), and its shortcut while the
+    // list has the focus.
     auto *history = new QAction(loadString(Text::HistoryCommand), m_listView);
     history->setObjectName(QStringLiteral("historyAction"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     history->setShortcutContext(Qt::WidgetShortcut);
     m_listView->addAction(history);
-    m_listView->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(history, &QAction::triggered, this, &GatewayListDialog::OnHistory);
 }
 

@@ -115,6 +115,31 @@ private slots:
         QCOMPARE(reread.broadcastAddress(), broadcast);
     }
 
+    void fastRefreshChoice_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("fast");
+        QTest::newRow("never chosen") << QByteArray("[Settings]\nUsePW=1\n") << false;
+        QTest::newRow("chosen") << QByteArray("[Settings]\nFastRefresh=1\n") << true;
+        QTest::newRow("chosen off") << QByteArray("[Settings]\nFastRefresh=0\n") << false;
+        QTest::newRow("damaged: another number") << QByteArray("[Settings]\nFastRefresh=2\n") << false;
+        QTest::newRow("damaged: a word") << QByteArray("[Settings]\nFastRefresh=true\n") << false;
+        QTest::newRow("damaged: a list") << QByteArray("[Settings]\nFastRefresh=1, 1\n") << false;
+        QTest::newRow("damaged: empty") << QByteArray("[Settings]\nFastRefresh=\n") << false;
+    }
+
+    void fastRefreshChoice()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, fast);
+        m_config->writeFile(QStringLiteral("OVIPCFG0006/vserialgwconfig.ini"), ini);
+        Settings settings(6, QStringLiteral("vserialgwconfig"));
+        QCOMPARE(settings.fastRefresh(), fast);
+        // A new choice replaces whatever was there, damage included.
+        QVERIFY(settings.setFastRefresh(!fast));
+        QCOMPARE(Settings(6, QStringLiteral("vserialgwconfig")).fastRefresh(), !fast);
+    }
+
     void variantsKeepSeparateSettings()
     {
         Settings admin(0, QStringLiteral("ovipgwadmin"));

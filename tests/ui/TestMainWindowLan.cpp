@@ -2,14 +2,22 @@
 // LAN of scripts/vlan.sh (CTest starts it there); elsewhere every test skips
 // before a window exists, because the window discovers as soon as it starts.
 
+#include "DeviceTables.h"
 #include "GatewayListDialog.h"
+#include "Settings.h"
 #include "SimulatorProcess.h"
 #include "StringTable.h"
+#include "TemporaryConfigHome.h"
 #include "Texts.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +50,56 @@ QStringList requestsOf(const QList<QJsonObject> &log, const QString &code)
             targets.append(entry.value(u"to"_s).toString());
     }
     return targets;
+}
+
+// Every row as the list shows it: the fourteen texts, the status image and
+// the type code.
+QStringList listedRows(const GatewayList &list)
+{
+    QStringList rows;
+    for (int row = 0; row < list.count(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < GatewayList::ColumnCount; ++column)
+            cells.append(list.cellText(row, column));
+        cells << QString::number(list.rowStatus(row)) << QString::number(list.typeCode(row), 16);
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+// Opens the context menu of `control` by Shift+F10 and picks its last entry
+// by the keyboard. Gives the menu's name and its entries' texts.
+QStringList chooseLastEntryByKeyboard(QWidget *control)
+{
+    QStringList seen;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        seen.append(menu->accessibleName());
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                seen.append(action->text());
+        }
+        QTest::keyClick(menu, Qt::Key_Up);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    poll.start();
+    QTimer::singleShot(5000, &poll, [&poll] {
+        poll.stop();
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    QTest::keyClick(control, Qt::Key_F10, Qt::ShiftModifier);
+    return seen;
+}
+
+QString statusText(GatewayListDialog &window)
+{
+    return qobject_cast<QLabel *>(window.control(Control::StatusLine))->text();
 }
 
 struct RunResult
@@ -267,6 +325,113 @@ private slots:
         // One row per request that reached the gateway; the tool's own
         // request, which comes back to its socket, adds none.
         QCOMPARE(window->gatewayList().count(), requests);
+    }
+
+    void fastRefreshListsTheWindowsRowsAtFivePercentLoss_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<quint32>("filter");
+        QTest::addColumn<bool>("fromList"); // the menu of the list, else of the button
+        QTest::addColumn<int>("menuName");
+        QTest::newRow("every type, chosen on the Refresh button")
+            << 2 << quint32(0) << false << int(Text::RefreshMenuName);
+        QTest::newRow("EnOcean variant, chosen on the list")
+            << 3 << EnOceanGatewayType << true << int(Text::ListMenuName);
+    }
+    void fastRefreshListsTheWindowsRowsAtFivePercentLoss()
+    {
+        QFETCH(int, variant);
+        QFETCH(quint32, filter);
+        QFETCH(bool, fromList);
+        QFETCH(int, menuName);
+        const TemporaryConfigHome home;
+        QVERIFY(home.isValid());
+
+        QJsonObject tcpClient = SimulatorProcess::gateway(ipOf(11), macOf(11), SerialGatewayType);
+        tcpClient.insert(u"setup"_s, QJsonObject{{u"mode"_s, 1}, {u"mask"_s, u"255.255.0.0"_s}});
+        QJsonObject dhcp = SimulatorProcess::gateway(ipOf(12), macOf(12), EnOceanGatewayType);
+        dhcp.insert(u"dhcp"_s, true);
+        QJsonObject opened = SimulatorProcess::gateway(ipOf(13), macOf(13), 0x00010001);
+        opened.insert(u"password"_s, u"orvano"_s);
+        QJsonObject locked = SimulatorProcess::gateway(ipOf(14), macOf(14));
+        locked.insert(u"password"_s, u"other"_s);
+        const QJsonObject gateways = SimulatorProcess::config({
+            SimulatorProcess::gateway(ipOf(10), macOf(10)), tcpClient, dhcp, opened, locked,
+            withFault(SimulatorProcess::gateway(ipOf(15), macOf(15), EnOceanGatewayType), u"setupReply"_s,
+                      u"badChecksum"_s),
+            SimulatorProcess::gateway(ipOf(16), macOf(16), 0x00000002),
+            withFault(SimulatorProcess::gateway(ipOf(17), macOf(17), 0x00000003), u"discoveryReplies"_s, 2),
+            // Never answers the network request: the scan gives up on it and
+            // the window's own read takes over.
+            withFault(SimulatorProcess::gateway(ipOf(18), macOf(18), EnOceanGatewayType), u"ignore"_s,
+                      QJsonArray{u"network"_s}),
+            SimulatorProcess::gateway(ipOf(19), macOf(19), ScanGatewayType)});
+        const auto protect = [](GatewayListDialog &window) {
+            window.setProtectionFlag(1);
+            window.setPassword(u"orvano"_s);
+        };
+
+        // What the window's own refresh lists, without any loss.
+        QVERIFY2(m_sim->start(gateways), qPrintable(m_sim->errorString()));
+        auto reference = makeWindow(variant, filter);
+        protect(*reference);
+        const RunResult own = refresh(*reference);
+        QVERIFY(own.elapsedMs > 0);
+        const QStringList expected = listedRows(reference->gatewayList());
+        QCOMPARE(expected.size(), 11);
+        reference.reset();
+        QVERIFY(m_sim->stop());
+
+        m_sim->setExtraArguments({u"--loss"_s, u"5"_s, u"--seed"_s, u"7"_s});
+        QVERIFY2(m_sim->start(gateways), qPrintable(m_sim->errorString()));
+        Settings settings(variant, u"fastrefreshtest"_s);
+        auto window = makeWindow(variant, filter);
+        protect(*window);
+        window->setSettings(&settings);
+        window->setFastRefresh(settings.fastRefresh());
+        QVERIFY(!window->fastRefresh());
+        QWidget *menuOwner = fromList ? window->control(Control::GatewayList) : window->control(Control::RefreshButton);
+        const QStringList menu = chooseLastEntryByKeyboard(menuOwner);
+        QCOMPARE(menu.value(0), StringTable::text(menuName));
+        QCOMPARE(menu.last(), StringTable::text(Text::FastRefreshCommand));
+        QVERIFY(window->fastRefresh());
+        QVERIFY(Settings(variant, u"fastrefreshtest"_s).fastRefresh());
+
+        // The start-up refresh, then the Refresh button: the same rows each
+        // time, in the same order, with the status line saying what ran.
+        const QString running = StringTable::text(Text::FastRefreshRunning);
+        const QString seconds = u"SECONDS"_s;
+        const QRegularExpression listed(
+            u"^"_s
+            + QRegularExpression::escape(StringTable::text(Text::FastRefreshListed).arg(QString::number(expected.size()), seconds))
+                  .replace(seconds, u"([0-9]+\\.[0-9])"_s)
+            + u"$"_s);
+        const RunResult fast = refresh(*window);
+        QVERIFY(fast.elapsedMs > 0);
+        QVERIFY2(fast.elapsedMs * 2 < own.elapsedMs, qPrintable(u"%1 / %2 ms"_s.arg(fast.elapsedMs).arg(own.elapsedMs)));
+        QVERIFY(!fast.commandsEverEnabled);
+        QCOMPARE(fast.statusTexts.value(0), running);
+        QCOMPARE(listedRows(window->gatewayList()), expected);
+        const QRegularExpressionMatch summary = listed.match(statusText(*window));
+        QVERIFY2(summary.hasMatch(), qPrintable(statusText(*window)));
+        QVERIFY(summary.captured(1).toDouble() * 1000 <= double(fast.elapsedMs) + 100);
+
+        auto *refreshButton = qobject_cast<QAbstractButton *>(window->control(Control::RefreshButton));
+        QSignalSpy finished(window.get(), &GatewayListDialog::refreshFinished);
+        refreshButton->click();
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        QCOMPARE(listedRows(window->gatewayList()), expected);
+        QVERIFY(listed.match(statusText(*window)).hasMatch());
+
+        // Port 30718 held by another program: said as by the window's refresh.
+        QUdpSocket otherCopy;
+        QVERIFY(otherCopy.bind(QHostAddress::AnyIPv4, 30718, QAbstractSocket::DontShareAddress));
+        refreshButton->click();
+        QVERIFY(finished.count() == 2 || finished.wait(10000));
+        QCOMPARE(window->gatewayList().count(), 0);
+        QVERIFY(window->portTakenInLastRefresh());
+        QCOMPARE(statusText(*window), StringTable::text(Text::PortInUse));
+        QVERIFY(!window->control(Control::ExportButton)->isVisible());
     }
 
     void takenPortIsReported()
