@@ -96,6 +96,20 @@ QString NetworkMaskText(int hostBits)
     return hostBits == 0 ? QString() : DottedAddressText(MaskFromHostBits(hostBits));
 }
 
+void ConfigurationChange::takeRecord(const GatewayReading &record, bool withMask)
+{
+    mode = record.mode();
+    port = record.port;
+    remoteAddress = record.remoteAddress;
+    if (withMask)
+        remoteMask = record.remoteMask;
+    baudRate = record.baudRate;
+    dataBits = record.dataBits;
+    stopBits = record.stopBits;
+    parity = record.parity;
+    flowControl = record.flowControl;
+}
+
 ConfigurationChange ConfigurationChange::fromSnapshot(const GatewayReading &s)
 {
     ConfigurationChange change;
@@ -110,18 +124,8 @@ ConfigurationChange ConfigurationChange::fromSnapshot(const GatewayReading &s)
         }
         change.defaultGateway = s.defaultGateway;
     }
-    if (s.recordRead) {
-        change.mode = s.mode();
-        change.port = s.port;
-        change.remoteAddress = s.remoteAddress;
-        if (s.reportsRemoteMask())
-            change.remoteMask = s.remoteMask;
-        change.baudRate = s.baudRate;
-        change.dataBits = s.dataBits;
-        change.stopBits = s.stopBits;
-        change.parity = s.parity;
-        change.flowControl = s.flowControl;
-    }
+    if (s.recordRead)
+        change.takeRecord(s, s.reportsRemoteMask());
     if (s.identified())
         change.oemType = s.typeCode;
     change.locked = s.lock;

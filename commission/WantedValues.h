@@ -42,6 +42,10 @@ struct ConfigurationChange
     // not one the option takes (out of range, not a subnet mask, ...).
     bool take(const QString &option, const QString &value);
 
+    // Every value of `record`'s configuration record (its mask of allowed
+    // addresses only `withMask`); the lock is left as it is.
+    void takeRecord(const GatewayReading &record, bool withMask);
+
     // What a snapshot read of the gateway, to be written back (restore):
     // only the parts it read, so a reply that was lost then is never
     // written as zero, type 0 or unlocked now.

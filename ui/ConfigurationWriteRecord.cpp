@@ -42,16 +42,7 @@ WritePlan ConfigurationWrite::decide(const QString &mac, quint32 addressValue, b
         change.defaultGateway = EditorValues::defaultGateway(typed);
     }
     if (m_request.setupWrite) {
-        const GatewayReading record = EditorValues::record(typed, typeCode);
-        change.mode = record.modeByte;
-        change.port = record.port;
-        change.remoteAddress = record.remoteAddress;
-        change.remoteMask = record.remoteMask;
-        change.baudRate = record.baudRate;
-        change.dataBits = record.dataBits;
-        change.stopBits = record.stopBits;
-        change.parity = record.parity;
-        change.flowControl = record.flowControl;
+        change.takeRecord(EditorValues::record(typed, typeCode), true);
         change.locked = m_window.passwordProtection();
     }
 

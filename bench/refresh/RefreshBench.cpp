@@ -15,6 +15,7 @@
 // fast one), each compared with the lossless window refresh.
 
 #include "GatewayListDialog.h"
+#include "ListedRows.h"
 #include "SimulatorProcess.h"
 #include "StringTable.h"
 
@@ -51,20 +52,6 @@ QJsonObject gatewaysConfig(int count)
                                                   QStringLiteral("00-50-C2-4A-01-%1").arg(host, 2, 16, QLatin1Char('0')).toUpper()));
     }
     return SimulatorProcess::config(gateways);
-}
-
-// Every row as the list shows it: texts, status image, type code.
-QStringList listedRows(const GatewayList &list)
-{
-    QStringList rows;
-    for (int row = 0; row < list.count(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < GatewayList::ColumnCount; ++column)
-            cells.append(list.cellText(row, column));
-        cells << QString::number(list.rowStatus(row)) << QString::number(list.typeCode(row), 16);
-        rows.append(cells.join(QLatin1Char('|')));
-    }
-    return rows;
 }
 
 struct Measurement

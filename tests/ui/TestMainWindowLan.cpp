@@ -5,6 +5,7 @@
 #include "DeviceTables.h"
 #include "GatewayListDialog.h"
 #include "Settings.h"
+#include "ListedRows.h"
 #include "SimulatorProcess.h"
 #include "StringTable.h"
 #include "TemporaryConfigHome.h"
@@ -50,21 +51,6 @@ QStringList requestsOf(const QList<QJsonObject> &log, const QString &code)
             targets.append(entry.value(u"to"_s).toString());
     }
     return targets;
-}
-
-// Every row as the list shows it: the fourteen texts, the status image and
-// the type code.
-QStringList listedRows(const GatewayList &list)
-{
-    QStringList rows;
-    for (int row = 0; row < list.count(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < GatewayList::ColumnCount; ++column)
-            cells.append(list.cellText(row, column));
-        cells << QString::number(list.rowStatus(row)) << QString::number(list.typeCode(row), 16);
-        rows.append(cells.join(u'|'));
-    }
-    return rows;
 }
 
 // Opens the context menu of `control` by Shift+F10 and picks its last entry
