@@ -78,7 +78,10 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     }
     plan.identity = change.oemType && (context.rewrite || *change.oemType != current.typeCode);
     target.typeCode = change.oemType.value_or(current.typeCode);
-    target.hostBits = wanted.hostBits.value_or(current.hostBits);
+    // What cannot be confirmed is not judged; a caller that writes what it
+    // shows (the window) still sends it as given.
+    const ConfigurationChange &sent = context.rewrite ? change : wanted;
+    target.hostBits = sent.hostBits.value_or(current.hostBits);
     target.defaultGateway = wanted.defaultGateway.value_or(current.defaultGateway);
     plan.network = wanted.touchesNetwork()
         && (context.rewrite || target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
@@ -91,7 +94,7 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     }
     target.port = quint16(change.port.value_or(current.port));
     target.remoteAddress = change.remoteAddress.value_or(current.remoteAddress);
-    target.remoteMask = wanted.remoteMask.value_or(current.remoteMask);
+    target.remoteMask = sent.remoteMask.value_or(current.remoteMask);
     target.baudRate = change.baudRate.value_or(current.baudRate);
     target.dataBits = change.dataBits.value_or(current.dataBits);
     target.stopBits = change.stopBits.value_or(current.stopBits);

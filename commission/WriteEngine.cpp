@@ -42,26 +42,36 @@ struct WriteEngine::Job
     WritePlan pending; // the exchanges the current round sends
     bool write = false;
     QString destination; // where the gateway answers now; empty: nowhere known
+    // Whether the last IP-SETUP, identity or record write went out, and
+    // whether a DHCP lease was looked for in vain.
+    bool lastSent = true;
+    bool leaseMissing = false;
+    bool ended = false; // its result is final before the confirming read
+
+    bool awaitsConfirmation() const { return write && !ended; }
 };
 
-WriteEngine::WriteEngine(const Settings &settings, const Safeguards &safeguards, QObject *parent)
+WriteEngine::WriteEngine(const Settings &settings, const Safeguards &safeguards, WriteLink *link, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_safeguards(safeguards)
-    , m_exchanges(settings.password,
-                  [this](int milliseconds, const std::function<bool()> &done) {
-                      WriteExchanges::loopWait()(milliseconds, [this, &done] { return stopped() || done(); });
-                  })
+    , m_link(link)
 {
+    if (!m_link) {
+        m_ownLink = std::make_unique<NetworkWriteLink>(settings.scan, settings.ipSetupDestinations,
+                                                       settings.password, [this] { return stopped(); });
+        m_link = m_ownLink.get();
+    }
 }
 
 WriteEngine::~WriteEngine() = default;
 
-bool WriteEngine::scan(GatewayScanner &scanner, Result *result)
+const GatewayList *WriteEngine::read(WriteLink::Purpose purpose, Result *result)
 {
-    result->scan = scanner.run();
-    result->socketError = scanner.socketError();
-    return result->scan == GatewayScanner::Outcome::Finished;
+    const WriteLink::ReadResult read = m_link->read(purpose);
+    result->scan = read.outcome;
+    result->socketError = read.error;
+    return read.outcome == GatewayScanner::Outcome::Finished ? read.list : nullptr;
 }
 
 WriteEngine::Result WriteEngine::run(const QList<WriteRequest> &requests)
@@ -76,12 +86,10 @@ WriteEngine::Result WriteEngine::run(const QList<WriteRequest> &requests)
         jobs.append(job);
     }
     emit phase(QStringLiteral("read"), int(jobs.size()), m_settings.scan.timeoutMs);
-    {
-        GatewayScanner before(m_settings.scan);
-        if (!scan(before, &result))
-            return result;
-        decide(before.list(), jobs, &result);
-    }
+    const GatewayList *before = read(WriteLink::Purpose::Before, &result);
+    if (!before)
+        return result;
+    decide(*before, jobs, &result);
     for (const Job &job : jobs) {
         if (!job.write || m_settings.dryRun)
             emit rowFinished(job.report);
@@ -92,8 +100,10 @@ WriteEngine::Result WriteEngine::run(const QList<WriteRequest> &requests)
         if (result.journalError.isEmpty())
             confirm(jobs, &result);
     }
-    for (const Job &job : jobs)
+    for (const Job &job : jobs) {
         result.reports.append(job.report);
+        result.plans.append(job.plan);
+    }
     return result;
 }
 
@@ -105,23 +115,14 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
     QHash<QString, quint32> taken;
     for (int row = 0; row < list.count(); ++row)
         taken.insert(MacKey(list.cellText(row, GatewayList::MacAddressColumn)), list.reading(row).address);
-    // Every new fixed address is probed on the link at once.
-    QList<quint32> wanted;
-    for (const Job &job : jobs) {
-        const ConfigurationChange &change = job.request.change;
-        if (change.dhcp == false && change.address && !m_settings.force
-            && taken.value(job.request.mac) != *change.address)
-            wanted.append(*change.address);
-    }
-    AddressCheck probed;
-    if (!wanted.isEmpty()) {
-        if (m_safeguards.checkAddresses)
-            probed = m_safeguards.checkAddresses(wanted);
-        else
-            probed.unchecked = QSet<quint32>(wanted.cbegin(), wanted.cend());
-    }
+    // A new fixed address is asked about on the link only where nothing
+    // else refuses the write already.
+    const auto asksForNewAddress = [this](const Job &job) {
+        return !m_settings.force && !job.plan.refusal && job.plan.movesToFixedAddress()
+            && job.plan.target.address != job.report.read->address;
+    };
 
-    bool anyRefused = false;
+    QList<quint32> wanted;
     for (Job &job : jobs) {
         WriteReport &report = job.report;
         const auto row = rows.constFind(job.request.mac);
@@ -136,11 +137,31 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
         WriteContext context;
         context.others = taken;
         context.others.remove(job.request.mac);
-        context.passwordGiven = !m_settings.password.isEmpty();
+        context.passwordGiven = !m_settings.password.isEmpty() || m_settings.passwordKept;
         context.force = m_settings.force;
+        context.rewrite = m_settings.rewrite;
         job.plan = planWrite(current, job.request.change, context);
         report.fields = compareFields(job.plan.wanted, current);
-        if (job.plan.movesToFixedAddress() && job.plan.target.address != current.address && !m_settings.force) {
+        if (asksForNewAddress(job))
+            wanted.append(job.plan.target.address);
+        if (!job.plan.refusal && job.plan.movesToFixedAddress())
+            taken.insert(job.request.mac, job.plan.target.address);
+    }
+    // Every new fixed address is probed on the link at once.
+    AddressCheck probed;
+    if (!wanted.isEmpty()) {
+        if (m_safeguards.checkAddresses)
+            probed = m_safeguards.checkAddresses(wanted);
+        else
+            probed.unchecked = QSet<quint32>(wanted.cbegin(), wanted.cend());
+    }
+
+    bool anyRefused = false;
+    for (Job &job : jobs) {
+        WriteReport &report = job.report;
+        if (!report.read)
+            continue;
+        if (asksForNewAddress(job)) {
             const quint32 address = job.plan.target.address;
             refuseTakenAddress(&job.plan, probed.holders.value(address));
             report.addressCheck = probed.unchecked.contains(address) ? QStringLiteral("notChecked")
@@ -158,8 +179,6 @@ void WriteEngine::decide(const GatewayList &list, QList<Job> &jobs, Result *resu
             continue;
         }
         job.write = true;
-        if (job.plan.movesToFixedAddress())
-            taken.insert(job.request.mac, job.plan.target.address);
         QStringList changed;
         for (const FieldComparison &field : report.fields) {
             if (!field.matches())
@@ -226,9 +245,9 @@ void WriteEngine::sendPending(QList<Job> &jobs)
     const std::function<void()> steps[] = {
         [&] { sendIpSetups(jobs); },
         [&] { lookUpLeases(jobs); },
-        [&] { sendKind(jobs, &WritePlan::identity, QStringLiteral("identity")); },
-        [&] { sendKind(jobs, &WritePlan::network, QStringLiteral("network")); },
-        [&] { sendKind(jobs, &WritePlan::setup, QStringLiteral("setup")); },
+        [&] { sendKind(jobs, &WritePlan::identity, WriteLink::Kind::Identity, QStringLiteral("identity")); },
+        [&] { sendKind(jobs, &WritePlan::network, WriteLink::Kind::Network, QStringLiteral("network")); },
+        [&] { sendKind(jobs, &WritePlan::setup, WriteLink::Kind::Setup, QStringLiteral("setup")); },
     };
     for (const std::function<void()> &step : steps) {
         if (stopped())
@@ -244,6 +263,11 @@ WriteExchanges::Target targetOf(const QString &mac, const QString &destination, 
     return {mac, destination, plan.target, plan.lock};
 }
 
+bool switchedToDhcp(const WriteReport &report, const WritePlan &pending)
+{
+    return pending.address && pending.target.dhcp && report.sent.contains(QStringLiteral("ipSetup"));
+}
+
 } // namespace
 
 void WriteEngine::sendIpSetups(QList<Job> &jobs)
@@ -251,7 +275,7 @@ void WriteEngine::sendIpSetups(QList<Job> &jobs)
     QList<Job *> due;
     QList<WriteExchanges::Target> targets;
     for (Job &job : jobs) {
-        if (job.write && job.pending.address) {
+        if (job.awaitsConfirmation() && job.pending.address) {
             due.append(&job);
             targets.append(targetOf(job.request.mac, job.destination, job.pending));
         }
@@ -259,10 +283,11 @@ void WriteEngine::sendIpSetups(QList<Job> &jobs)
     if (due.isEmpty())
         return;
     emit phase(QStringLiteral("ipSetup"), int(due.size()), ExchangeWait::WriteMs);
-    const QList<bool> sent = m_exchanges.ipSetup(targets, m_settings.ipSetupDestinations);
+    const QList<bool> sent = m_link->send(WriteLink::Kind::IpSetup, targets);
     for (qsizetype i = 0; i < due.size(); ++i) {
         Job *job = due.at(i);
-        if (sent.at(i)) {
+        job->lastSent = sent.value(i);
+        if (job->lastSent) {
             if (!job->report.sent.contains(QStringLiteral("ipSetup")))
                 job->report.sent.append(QStringLiteral("ipSetup"));
             job->destination = job->pending.target.dhcp ? QString() : DottedAddressText(job->pending.target.address);
@@ -276,30 +301,36 @@ void WriteEngine::sendIpSetups(QList<Job> &jobs)
 void WriteEngine::lookUpLeases(QList<Job> &jobs)
 {
     const bool anyDhcp = std::any_of(jobs.cbegin(), jobs.cend(), [](const Job &job) {
-        return job.write && job.pending.address && job.pending.target.dhcp && job.report.sent.contains(QStringLiteral("ipSetup"));
+        return job.awaitsConfirmation() && switchedToDhcp(job.report, job.pending);
     });
     if (!anyDhcp)
         return;
     // The addresses the DHCP server gave.
     emit phase(QStringLiteral("lookup"), int(jobs.size()), m_settings.scan.timeoutMs);
-    GatewayScanner leased(m_settings.scan);
     Result ignored;
-    if (!scan(leased, &ignored))
-        return;
-    const QHash<QString, int> rows = rowsByMac(leased.list());
+    const GatewayList *leased = read(WriteLink::Purpose::Leases, &ignored);
+    const QHash<QString, int> rows = leased ? rowsByMac(*leased) : QHash<QString, int>();
     for (Job &job : jobs) {
-        if (job.write && job.pending.address && job.pending.target.dhcp && rows.contains(job.request.mac)
-            && job.report.sent.contains(QStringLiteral("ipSetup")))
-            job.destination = DottedAddressText(leased.list().reading(rows.value(job.request.mac)).address);
+        if (!job.awaitsConfirmation() || !switchedToDhcp(job.report, job.pending))
+            continue;
+        const auto row = rows.constFind(job.request.mac);
+        const GatewayReading lease = row != rows.cend() ? leased->reading(*row) : GatewayReading{};
+        // A row without an address gives nothing to write to either.
+        job.leaseMissing = lease.address == 0;
+        if (job.leaseMissing)
+            continue;
+        job.destination = DottedAddressText(lease.address);
+        m_link->leaseFound(lease, &job.pending);
     }
 }
 
-void WriteEngine::sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QString &name)
+void WriteEngine::sendKind(QList<Job> &jobs, bool WritePlan::*kind, WriteLink::Kind linkKind, const QString &name)
 {
     QList<Job *> due;
     QList<WriteExchanges::Target> targets;
     for (Job &job : jobs) {
-        if (job.write && job.pending.*kind && !job.destination.isEmpty()) {
+        if (job.awaitsConfirmation() && job.pending.*kind && !job.destination.isEmpty()
+            && !(m_settings.stopAtUnsentWrite && job.leaseMissing)) {
             due.append(&job);
             targets.append(targetOf(job.request.mac, job.destination, job.pending));
         }
@@ -307,13 +338,42 @@ void WriteEngine::sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QStrin
     if (due.isEmpty())
         return;
     emit phase(name, int(due.size()), ExchangeWait::WriteMs);
-    const QList<bool> sent = kind == &WritePlan::identity ? m_exchanges.identity(targets)
-                           : kind == &WritePlan::network  ? m_exchanges.network(targets)
-                                                          : m_exchanges.setup(targets);
+    const QList<bool> sent = m_link->send(linkKind, targets);
     for (qsizetype i = 0; i < due.size(); ++i) {
-        if (sent.at(i) && !due.at(i)->report.sent.contains(name))
-            due.at(i)->report.sent.append(name);
+        Job *job = due.at(i);
+        // The subnet write's own acknowledgement decides about it alone.
+        if (linkKind != WriteLink::Kind::Network)
+            job->lastSent = sent.value(i);
+        if (sent.value(i) && !job->report.sent.contains(name))
+            job->report.sent.append(name);
     }
+}
+
+void WriteEngine::endUnsent(QList<Job> &jobs)
+{
+    if (!m_settings.stopAtUnsentWrite)
+        return;
+    for (Job &job : jobs) {
+        if (!job.awaitsConfirmation() || (job.lastSent && !job.leaseMissing))
+            continue;
+        job.ended = true;
+        job.report.status = WriteStatus::NotConfirmed;
+        if (!job.lastSent) {
+            job.report.result = QStringLiteral("notSent");
+            job.report.text = loadString(Text::SendingFailed);
+        } else {
+            job.report.result = QStringLiteral("stopped");
+            job.report.text = loadString(Text::MissingGatewayAddress);
+        }
+        finish(job);
+    }
+}
+
+void WriteEngine::finish(Job &job)
+{
+    if (m_safeguards.recordOutcome)
+        m_safeguards.recordOutcome(job.report);
+    emit rowFinished(job.report);
 }
 
 void WriteEngine::confirm(QList<Job> &jobs, Result *result)
@@ -325,31 +385,32 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
     for (int round = 0;; ++round) {
         if (stopped())
             return stopWritten(jobs);
+        endUnsent(jobs);
+        if (std::none_of(jobs.cbegin(), jobs.cend(), [](const Job &job) { return job.awaitsConfirmation(); }))
+            return;
         emit phase(QStringLiteral("confirm"), int(jobs.size()), m_settings.scan.timeoutMs);
-        GatewayScanner after(m_settings.scan);
-        if (!scan(after, result)) {
+        const GatewayList *after = read(WriteLink::Purpose::After, result);
+        if (!after) {
             // What went out is recorded and reported all the same.
             for (Job &job : jobs) {
-                if (!job.write)
+                if (!job.awaitsConfirmation())
                     continue;
                 job.report.result = QStringLiteral("notConfirmed");
                 job.report.text = loadString(Text::WriteNotConfirmed).arg(loadString(Text::PortInUse));
                 job.report.status = WriteStatus::NotConfirmed;
-                if (m_safeguards.recordOutcome)
-                    m_safeguards.recordOutcome(job.report);
-                emit rowFinished(job.report);
+                finish(job);
             }
             return;
         }
-        const QHash<QString, int> rows = rowsByMac(after.list());
+        const QHash<QString, int> rows = rowsByMac(*after);
         bool anyToSend = false;
         bool allConfirmed = true;
         for (Job &job : jobs) {
-            if (!job.write)
+            if (!job.awaitsConfirmation())
                 continue;
             const auto row = rows.constFind(job.request.mac);
             const std::optional<GatewayReading> reported =
-                row == rows.cend() ? std::nullopt : std::optional(after.list().reading(*row));
+                row == rows.cend() ? std::nullopt : std::optional(after->reading(*row));
             judgeWrite(&job.report, job.plan, reported);
             job.pending = WritePlan{};
             if (job.report.status == WriteStatus::Confirmed)
@@ -358,7 +419,7 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
             if (!reported || round >= m_settings.retryRounds)
                 continue;
             WriteContext context;
-            context.passwordGiven = !m_settings.password.isEmpty();
+            context.passwordGiven = !m_settings.password.isEmpty() || m_settings.passwordKept;
             context.force = true; // the address was checked before the first round
             const WritePlan again = planWrite(*reported, job.request.change, context);
             if (again.refusal || again.nothingToSend())
@@ -373,25 +434,20 @@ void WriteEngine::confirm(QList<Job> &jobs, Result *result)
             sendPending(jobs);
     }
     for (Job &job : jobs) {
-        if (!job.write)
-            continue;
-        if (m_safeguards.recordOutcome)
-            m_safeguards.recordOutcome(job.report);
-        emit rowFinished(job.report);
+        if (job.awaitsConfirmation())
+            finish(job);
     }
 }
 
 void WriteEngine::stopWritten(QList<Job> &jobs)
 {
     for (Job &job : jobs) {
-        if (!job.write)
+        if (!job.awaitsConfirmation())
             continue;
         job.report.result = QStringLiteral("stopped");
         job.report.text = loadString(Text::WriteStopped);
         job.report.status = WriteStatus::NotConfirmed;
-        if (m_safeguards.recordOutcome)
-            m_safeguards.recordOutcome(job.report);
-        emit rowFinished(job.report);
+        finish(job);
     }
 }
 

@@ -2,9 +2,9 @@
 
 #include "GatewayScanner.h"
 #include "WantedValues.h"
-#include "WriteExchanges.h"
 #include "WriteDecision.h"
 #include "WriteJudgement.h"
+#include "WriteLink.h"
 
 #include <QHash>
 #include <QObject>
@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // What the link says of addresses a write would give: who answers at each
 // one already, and which could not be asked about (no neighbour table, no
@@ -41,7 +42,9 @@ struct WriteRequest
 // gateway again and judge each field by what it now reports.
 //
 // Driven by Qt's event loop: every wait runs the loop (nothing sleeps), and
-// `phase` tells a caller what is going on.
+// `phase` tells a caller what is going on. Where the reads and writes go is
+// the link's business: the scanner and Qt's loop by default, the window's
+// own list, refresh and wait for its "Set configuration" (a batch of one).
 class WriteEngine : public QObject
 {
     Q_OBJECT
@@ -65,7 +68,17 @@ public:
         ScanSettings scan;                 // how the gateways are read
         QStringList ipSetupDestinations;   // where IP-SETUP goes
         QString password;                  // locks records; empty: none given
+        // The caller's link locks records with a password of its own (the
+        // window's, whatever it holds).
+        bool passwordKept = false;
         bool force = false;                // a taken address may be given anyway
+        // Every part the request names goes out, even where the gateway has
+        // it already (the window writes what its editor shows).
+        bool rewrite = false;
+        // A row whose last IP-SETUP, identity or record write could not be
+        // handed to the network, or whose DHCP lease was not found, is not
+        // sent anything more nor read again: "notSent" or "stopped".
+        bool stopAtUnsentWrite = false;
         bool keepGoing = true;             // false: rows after a refusal are skipped
         bool dryRun = false;               // decide and report, send nothing
         bool reportUnplanned = false;      // list the gateways no request names
@@ -84,10 +97,14 @@ public:
         QString socketError;
         QString journalError; // the snapshot could not be recorded: nothing sent
         QList<WriteReport> reports;   // one per request, in request order
+        QList<WritePlan> plans;       // what each was to get, in request order
         QList<WriteReport> unplanned; // gateways no request named
     };
 
-    WriteEngine(const Settings &settings, const Safeguards &safeguards, QObject *parent = nullptr);
+    // Without a link the engine reads and writes through a NetworkWriteLink
+    // of `settings`.
+    WriteEngine(const Settings &settings, const Safeguards &safeguards, WriteLink *link = nullptr,
+                QObject *parent = nullptr);
     ~WriteEngine() override;
 
     Result run(const QList<WriteRequest> &requests);
@@ -109,18 +126,21 @@ signals:
 private:
     struct Job;
 
-    bool scan(GatewayScanner &scanner, Result *result);
+    const GatewayList *read(WriteLink::Purpose purpose, Result *result);
     void decide(const GatewayList &list, QList<Job> &jobs, Result *result);
     void send(QList<Job> &jobs, Result *result);
     void sendPending(QList<Job> &jobs);
     void sendIpSetups(QList<Job> &jobs);
     void lookUpLeases(QList<Job> &jobs);
-    void sendKind(QList<Job> &jobs, bool WritePlan::*kind, const QString &name);
+    void sendKind(QList<Job> &jobs, bool WritePlan::*kind, WriteLink::Kind linkKind, const QString &name);
+    void endUnsent(QList<Job> &jobs);
+    void finish(Job &job);
     void confirm(QList<Job> &jobs, Result *result);
     bool stopped() const { return m_settings.stopRequested && m_settings.stopRequested(); }
     void stopWritten(QList<Job> &jobs);
 
     Settings m_settings;
     Safeguards m_safeguards;
-    WriteExchanges m_exchanges;
+    std::unique_ptr<WriteLink> m_ownLink;
+    WriteLink *m_link;
 };

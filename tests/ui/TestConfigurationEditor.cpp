@@ -440,6 +440,7 @@ private slots:
         row.type = 0;
         const int index = addRow(*window, row);
         window->gatewayList().setCellText(index, GatewayList::SubnetGatewayColumn, u"Host-Bits: 8"_s);
+        window->gatewayList().mutableReading(index)->networkRead = true;
         window->editor().selectRow(index);
         type(*window, Control::DefaultGatewayEdit, u"10.0.0.254"_s);
         window->setBroadcastAddress(u"255.255.255.255"_s);

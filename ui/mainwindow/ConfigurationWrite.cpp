@@ -17,13 +17,11 @@
 
 namespace {
 
-// Every write holds the window this long; only the network write ends
-// early, 200 ms after the gateway's acknowledgement.
-constexpr int WriteWaitMs = ExchangeWait::WriteMs;
 constexpr int ReadWaitMs = ExchangeWait::ReadMs;
 constexpr int MacLength = 12;
-constexpr int FixedModeVariant = 5;
 constexpr int TcpClientMode = 1;
+// LookUpGateway's check code for a MAC address no row has.
+constexpr int UnlistedCheckCode = 3;
 
 const QString Dhcp = QStringLiteral("DHCP");
 
@@ -33,14 +31,6 @@ bool holdsNoValue(const QString &text)
 {
     return std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
 }
-
-struct SavedRecordControls
-{
-    QString port;
-    QString remote;
-    QString mask;
-    std::array<int, 5> serial{};
-};
 
 } // namespace
 
@@ -71,7 +61,7 @@ void ConfigurationWrite::OnOK()
     // The IP field in the form every later step uses: a dotted quad or
     // "DHCP", with " (DHCP)" kept when the field had it.
     const QString field = m_controls.text(Control::IpAddressEdit);
-    quint32 addressValue = ParseDottedAddress(field);
+    const quint32 addressValue = ParseDottedAddress(field);
     QString ipText = addressValue != 0 ? DottedAddressText(addressValue) : Dhcp;
     if (field.contains(QStringLiteral("(DHCP)")))
         ipText += QStringLiteral(" (DHCP)");
@@ -83,87 +73,36 @@ void ConfigurationWrite::OnOK()
         return;
     }
     const bool addressChanges = m_editor.FindGatewayRow(ipText, mac) == -1;
+    // "DHCP" for a gateway already on DHCP names no address to write to.
+    if (!addressChanges && addressValue == 0) {
+        m_window.ShowStatus(Text::MissingGatewayAddress);
+        return;
+    }
+    // A gateway the check refuses gets a new address and nothing else; one
+    // the list does not hold gets nothing, since IP-SETUP names a gateway by
+    // two MAC bytes and only the list tells whether others end in them too.
+    if (check.checkCode == UnlistedCheckCode || (check.checkCode > 0 && !addressChanges)) {
+        m_window.ShowStatus(StringBase::CheckMessage + check.checkCode);
+        return;
+    }
     if (const int refusal = takeRequest(mac, setupWillRun, addressChanges)) {
         m_window.ShowStatus(refusal);
         return;
     }
-    const WritePlan plan = decide(mac, addressValue, addressChanges, check.typeCode);
-    if (plan.refusal) {
-        refuse(plan);
-        return;
-    }
-    if (!recordSnapshot(plan))
-        return;
-
-    m_window.EnableCommands(false);
+    m_request.checkCode = check.checkCode;
+    m_ipText = ipText;
     m_written = Written{};
-    bool lastResult = true;
-    bool refreshPending = false;
+    const ConfigurationChange change = wantedChange(addressChanges, addressValue, check.typeCode);
+    const QString press = pressKey();
 
-    if (plan.address) {
-        lastResult = runIpSetup(addressValue, mac);
-        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
-        if (!lastResult) {
-            recordOutcome(mac, QStringLiteral("notSent"), StringBase::WriteResult);
-            m_window.EnableCommands(true);
-            return;
-        }
-        if (ipText != Dhcp)
-            refreshPending = true;
-        else
-            switchToDhcp(mac, &addressValue, &ipText);
-    }
-
-    const auto stopWith = [&](int status) {
-        if (refreshPending)
-            m_window.OnRefreshList();
-        m_window.ShowStatus(status);
-        recordOutcome(mac, QStringLiteral("stopped"), status);
-        m_window.EnableCommands(true);
-    };
-    if (addressValue == 0) {
-        stopWith(Text::MissingGatewayAddress);
-        return;
-    }
-    if (check.checkCode > 0) {
-        stopWith(StringBase::CheckMessage + check.checkCode);
-        return;
-    }
-
-    auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
-    if (plan.identity) {
-        lastResult = runIdentityWrite(ipText);
-        m_written.identity = lastResult;
-        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
-        if (oemBox)
-            oemBox->setChecked(false);
-    }
-    if (m_editor.IsSubnetChanged(mac)) {
-        runNetworkWrite(ipText);
-        m_window.ShowStatus(Text::None);
-    }
-    if (plan.setup) {
-        lastResult = runSetupWrite(ipText, mac, check.typeCode);
-        m_window.ShowStatus(StringBase::WriteResult + (lastResult ? 1 : 0));
-    }
-
-    if (lastResult) {
-        // The scan gateway variant reads the written row again in place and
-        // refreshes the whole list only when that fails.
-        const int row = m_editor.FindGatewayRow(std::nullopt, mac);
-        const bool reread = m_window.variantIndex() == FixedModeVariant && row != -1 && RereadGatewayRow(row, ipText);
-        if (!reread)
-            refreshAndSelect(ipText, mac);
-        // What the gateway reports now, not merely that datagrams left.
-        const int result = outcome(ipText, mac);
-        m_window.ShowStatus(result);
-        recordOutcome(mac,
-                      result == Text::GatewayReportsNewConfiguration ? QStringLiteral("confirmed")
-                                                                     : QStringLiteral("notConfirmed"),
-                      result);
-    } else {
-        recordOutcome(mac, QStringLiteral("notSent"), StringBase::WriteResult);
-    }
+    WriteEngine::Settings settings;
+    settings.passwordKept = true;
+    settings.rewrite = true;
+    settings.stopAtUnsentWrite = true;
+    settings.force = press == m_writeAnyway;
+    m_window.EnableCommands(false);
+    WriteEngine engine(settings, safeguards(), this);
+    showResult(engine.run({WriteRequest{mac, change}}), press);
     m_window.EnableCommands(true);
 }
 
@@ -197,6 +136,7 @@ int ConfigurationWrite::takeRequest(const QString &mac, bool setupShown, bool ad
     const auto *oemBox = qobject_cast<QAbstractButton *>(m_controls.widget(Control::SetOemCheck));
 
     m_request = Request{};
+    m_request.mac = mac;
     m_request.allowedMaskShown = m_controls.isShown(Control::AllowedMaskEdit);
     m_request.serialShown = m_controls.isShown(Control::BaudRateCombo);
     m_request.subnetMaskText = m_controls.text(Control::SubnetMaskEdit);
@@ -279,120 +219,6 @@ int ConfigurationWrite::loadedEntry(Control id, const QString &columnText) const
         return entry < box->count() ? entry : -1;
     }
     return qMax(0, box->findText(columnText, Qt::MatchFixedString));
-}
-
-bool ConfigurationWrite::runIpSetup(quint32 addressValue, const QString &mac)
-{
-    m_window.ShowStatus(Text::SendingIpAddress);
-    const quint16 macTail = quint16(ParseHexNumber(mac.right(4)));
-    bool sent = false;
-    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendIpSetup(addressValue, macTail, m_window.broadcastAddress(),
-                                     m_window.adapterBroadcastList());
-        m_window.WaitForReplies(WriteWaitMs, exchange.get());
-        exchange->Close();
-    }
-    if (sent) {
-        m_written.address = true;
-        m_written.toDhcp = addressValue == 0;
-        m_written.addressValue = addressValue;
-    }
-    return sent;
-}
-
-void ConfigurationWrite::switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText)
-{
-    // The gateway now takes its address from a DHCP server; the refresh
-    // finds out which. It empties the editor, so what the user set for the
-    // configuration record is carried over it.
-    SavedRecordControls saved;
-    saved.port = m_controls.text(Control::PortEdit);
-    saved.remote = m_controls.text(Control::RemoteAddressEdit);
-    saved.mask = m_controls.text(Control::AllowedMaskEdit);
-    std::size_t i = 0;
-    for (Control id : ControlGroup::SerialCombos)
-        saved.serial[i++] = m_controls.currentIndex(id);
-
-    m_window.OnRefreshList();
-    // A list that rebuilt its rows left nothing selected; the editor is empty.
-    m_editor.OnGatewayListItemChanged();
-
-    m_controls.setText(Control::PortEdit, saved.port);
-    m_controls.setText(Control::RemoteAddressEdit, saved.remote);
-    m_controls.setText(Control::AllowedMaskEdit, saved.mask);
-    i = 0;
-    for (Control id : ControlGroup::SerialCombos)
-        m_controls.setCurrentIndex(id, saved.serial[i++]);
-    // Subnet fields the user typed go out as typed; untouched ones stay
-    // empty and are compared with what the gateway reports under DHCP.
-    if (m_request.subnetTyped) {
-        m_controls.setText(Control::SubnetMaskEdit, m_request.subnetMaskText);
-        m_controls.setText(Control::DefaultGatewayEdit, m_request.defaultGatewayText);
-    }
-    m_window.EnableCommands(false);
-
-    const int row = m_editor.firstRowOf(mac);
-    if (row >= 0) {
-        *addressValue = ParseDottedAddress(m_window.gatewayList().cellText(row, GatewayList::IpAddressColumn));
-        *ipText = DottedAddressText(*addressValue);
-    }
-}
-
-bool ConfigurationWrite::runIdentityWrite(const QString &ipText)
-{
-    m_window.ShowStatus(Text::SendingOemInfo);
-    bool sent = false;
-    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendWriteIdentity(ipText, EditorValues::oemType(m_editor.contents()));
-        m_window.WaitForReplies(WriteWaitMs, exchange.get());
-        exchange->Close();
-    }
-    return sent;
-}
-
-bool ConfigurationWrite::runNetworkWrite(const QString &ipText)
-{
-    m_window.ShowStatus(Text::SendingSubnetInfo);
-    bool sent = false;
-    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        // The fields cannot change during the wait: the window is locked.
-        const EditorContents typed = m_editor.contents();
-        sent = exchange->SendWriteNetwork(ipText, EditorValues::hostBits(typed), EditorValues::defaultGateway(typed));
-        m_window.WaitForReplies(WriteWaitMs, exchange.get());
-        exchange->Close();
-    }
-    if (sent) {
-        m_written.network = true;
-        m_written.subnetMaskText = m_controls.text(Control::SubnetMaskEdit);
-        m_written.defaultGatewayText = m_controls.text(Control::DefaultGatewayEdit);
-    }
-    return sent;
-}
-
-bool ConfigurationWrite::runSetupWrite(const QString &ipText, const QString &mac, quint32 typeCode)
-{
-    m_window.ShowStatus(Text::SendingConfiguration);
-    // What the record carries, as the gateway will store it.
-    const GatewayReading values = EditorValues::record(m_editor.contents(), typeCode);
-    bool sent = false;
-    if (std::unique_ptr<GatewayExchange> exchange = m_window.makeExchange(-1)) {
-        sent = exchange->SendWriteSetup(ipText, mac, values, m_window.passwordProtection());
-        m_window.WaitForReplies(WriteWaitMs, exchange.get());
-        exchange->Close();
-    }
-    if (sent)
-        m_written.setup = values;
-    return sent;
-}
-
-void ConfigurationWrite::refreshAndSelect(const QString &ipText, const QString &mac)
-{
-    m_window.OnRefreshList();
-    const int row = m_editor.FindGatewayRow(ipText, mac);
-    if (row != -1) {
-        m_editor.selectRow(row);
-        m_editor.OnGatewayListItemChanged();
-    }
 }
 
 bool ConfigurationWrite::RereadGatewayRow(int row, const QString &ipText)

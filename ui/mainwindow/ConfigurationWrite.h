@@ -4,26 +4,31 @@
 #include "GatewayReading.h"
 #include "WantedValues.h"
 #include "WriteDecision.h"
+#include "WriteEngine.h"
+#include "WriteLink.h"
 
 #include <QString>
 
-#include <memory>
+#include <functional>
 #include <optional>
 
 class ConfigurationEditor;
 class GatewayExchange;
 class GatewayListDialog;
 
-// "Set configuration": writes what the editor holds to the gateway its MAC
-// address names, in up to four exchanges (IP-SETUP, OEM identity, subnet
-// and default gateway, configuration record), each with its own socket and
-// wait, then refreshes the list, selects the gateway again and tells from
-// what the gateway now reports whether it took the configuration.
-class ConfigurationWrite
+// "Set configuration": turns what the editor holds into the values wanted
+// of the gateway its MAC address names and runs the write engine on it, a
+// batch of one. The window is the engine's link: its list is what was read,
+// its own refresh finds a DHCP lease and reads the result, each of up to four
+// exchanges (IP-SETUP, OEM identity, subnet and default gateway,
+// configuration record) has its own socket, wait and status text. The
+// engine's result becomes the status line: what the gateway now reports of
+// what the user asked for.
+class ConfigurationWrite : private WriteLink
 {
 public:
     ConfigurationWrite(GatewayListDialog &window, ConfigurationEditor &editor, const ControlSet &controls);
-    ~ConfigurationWrite();
+    ~ConfigurationWrite() override;
 
     // One run; reports in the status line and never closes the window.
     void OnOK();
@@ -38,6 +43,8 @@ private:
     // outcome is judged against.
     struct Request
     {
+        QString mac;
+        int checkCode = 0; // above 0: the gateway gets its address and nothing else
         bool setupWrite = false;
         // The parts of the record the user could see; only these are
         // expected back.
@@ -74,23 +81,28 @@ private:
     // The entry of a serial combo box that loading a row with this column
     // text selects.
     int loadedEntry(Control id, const QString &columnText) const;
-    // The exchanges of this run or why none may go out. A new fixed address
-    // that another listed gateway or another device on the link already has
-    // is refused once; the same press again writes.
-    WritePlan decide(const QString &mac, quint32 addressValue, bool addressChanges, quint32 typeCode);
-    // The MAC address (or this computer) that answers on the link at `addressValue`.
-    QString probedHolder(quint32 addressValue);
-    // The refusal in the window's status line.
+    // Only the parts this run sends, as the engine takes them.
+    ConfigurationChange wantedChange(bool addressChanges, quint32 addressValue, quint32 typeCode) const;
+    // What the editor holds for a write; the same press again after a
+    // warning about a taken address writes.
+    QString pressKey() const;
+    WriteEngine::Safeguards safeguards();
+    // The engine's result in the status line and the journal.
+    void showResult(const WriteEngine::Result &result, const QString &press);
     void refuse(const WritePlan &plan);
     // What the gateway reported and what the run will send, in the journal
-    // before anything is sent; false (and said) when it cannot be written.
-    bool recordSnapshot(const WritePlan &plan);
-    void recordOutcome(const QString &mac, const QString &outcome, int status);
-    bool runIpSetup(quint32 addressValue, const QString &mac);
-    void switchToDhcp(const QString &mac, quint32 *addressValue, QString *ipText);
-    bool runIdentityWrite(const QString &ipText);
-    bool runNetworkWrite(const QString &ipText);
-    bool runSetupWrite(const QString &ipText, const QString &mac, quint32 typeCode);
+    // before anything is sent; false (`error` set) when it cannot be written.
+    bool recordSnapshot(const WriteReport &report, const WritePlan &plan, QString *error) const;
+    void recordOutcome(const QString &journalId, const QString &outcome, int status) const;
+
+    // WriteLink: the window's list, refresh, exchanges and waits.
+    ReadResult read(Purpose purpose) override;
+    QList<bool> send(Kind kind, const QList<WriteExchanges::Target> &targets) override;
+    void leaseFound(const GatewayReading &leased, WritePlan *pending) override;
+    // One exchange with its own socket, status text and full wait.
+    bool exchange(int sendingText, const std::function<bool(GatewayExchange &)> &request);
+    void takeLease();
+    void readAgain();
     void refreshAndSelect(const QString &ipText, const QString &mac);
     int outcome(const QString &ipText, const QString &mac) const;
     bool addressTaken(const GatewayReading &reported, const QString &ipText) const;
@@ -102,6 +114,8 @@ private:
     ControlSet m_controls;
     Request m_request;
     Written m_written;
+    // Where the gateway answers during the run: the IP text, after a switch
+    // to DHCP the address its lease gave.
+    QString m_ipText;
     QString m_writeAnyway; // the press that was warned of a taken address
-    QString m_journalId;
 };

@@ -3,41 +3,35 @@
 #include "ConfigurationEditor.h"
 #include "GatewayList.h"
 #include "GatewayListDialog.h"
+#include "JournalEntry.h"
 #include "StringTable.h"
 #include "Texts.h"
-#include "JournalEntry.h"
-#include "NeighbourProbe.h"
-#include "WriteDecision.h"
 #include "WriteJournal.h"
-#include "WriteJudgement.h"
 
 #include <QJsonObject>
-#include <QUuid>
 
-// What the run is to send, decided by the write library as for every
-// command; the check that a new address is free; the record of the write in
-// the journal. All of it before anything is sent.
+// The editor as values wanted, the checks and the journal around the
+// engine's run, and its result in the status line.
 
-WritePlan ConfigurationWrite::decide(const QString &mac, quint32 addressValue, bool addressChanges,
-                                     quint32 typeCode)
+ConfigurationChange ConfigurationWrite::wantedChange(bool addressChanges, quint32 addressValue,
+                                                     quint32 typeCode) const
 {
-    const GatewayList &list = m_window.gatewayList();
-    const int row = m_editor.firstRowOf(mac);
-    GatewayReading current = row >= 0 ? list.reading(row) : GatewayReading{};
-    current.mac = MacAddressText(MacAddressFromText(mac));
-
     // Only the parts this run sends: the address when the field names
     // another, the identity when asked, the subnet fields the user changed
     // on a gateway that reported its own, the record when it is shown.
-    const EditorContents typed = m_editor.contents();
     ConfigurationChange change;
     if (addressChanges) {
         change.dhcp = addressValue == 0;
         if (addressValue != 0)
             change.address = addressValue;
     }
+    if (m_request.checkCode > 0)
+        return change;
+    const int row = m_editor.firstRowOf(m_request.mac);
+    const bool networkRead = row >= 0 && m_window.gatewayList().reading(row).networkRead;
+    const EditorContents typed = m_editor.contents();
     change.oemType = m_request.oemType;
-    if (m_request.subnetTyped && current.networkRead) {
+    if (m_request.subnetTyped && networkRead) {
         change.hostBits = EditorValues::hostBits(typed);
         change.defaultGateway = EditorValues::defaultGateway(typed);
     }
@@ -45,44 +39,84 @@ WritePlan ConfigurationWrite::decide(const QString &mac, quint32 addressValue, b
         change.takeRecord(EditorValues::record(typed, typeCode), true);
         change.locked = m_window.passwordProtection();
     }
-
-    WriteContext context;
-    for (int other = 0; other < list.count(); ++other) {
-        const QString key = MacKey(list.cellText(other, GatewayList::MacAddressColumn));
-        if (key != MacKey(mac))
-            context.others.insert(key, list.reading(other).address);
-    }
-    // The window locks with the password it keeps, whatever that holds.
-    context.passwordGiven = true;
-    context.rewrite = true;
-    // A new address another device holds is refused once; the same press
-    // again writes.
-    const QString press = QStringList{mac, m_controls.text(Control::IpAddressEdit), typed.subnetMaskText,
-                                      typed.defaultGatewayText, QString::number(typed.modeIndex), typed.portText,
-                                      typed.remoteAddressText, typed.allowedMaskText}
-                              .join(QLatin1Char('|'));
-    context.force = press == m_writeAnyway;
-
-    WritePlan plan = planWrite(current, change, context);
-    if (!plan.refusal && !context.force && plan.movesToFixedAddress() && plan.target.address != current.address)
-        refuseTakenAddress(&plan, probedHolder(plan.target.address));
-    if (plan.refusal == Text::WriteListedHolder || plan.refusal == Text::WriteProbedHolder
-        || plan.refusal == Text::WriteOwnAddress)
-        m_writeAnyway = press;
-    return plan;
+    return change;
 }
 
-QString ConfigurationWrite::probedHolder(quint32 addressValue)
+QString ConfigurationWrite::pressKey() const
 {
-    // Asking the link takes up to a few seconds; the window keeps painting.
-    m_window.EnableCommands(false);
-    m_window.ShowStatus(Text::CheckingAddress);
-    NeighbourProbe probe({addressValue});
-    while (!probe.poll())
-        m_window.WaitForReplies(NeighbourProbe::PollIntervalMs);
-    m_window.ShowStatus(Text::None);
-    m_window.EnableCommands(true);
-    return probe.holders().value(addressValue);
+    const EditorContents typed = m_editor.contents();
+    return QStringList{m_request.mac, m_controls.text(Control::IpAddressEdit), typed.subnetMaskText,
+                       typed.defaultGatewayText, QString::number(typed.modeIndex), typed.portText,
+                       typed.remoteAddressText, typed.allowedMaskText}
+        .join(QLatin1Char('|'));
+}
+
+WriteEngine::Safeguards ConfigurationWrite::safeguards()
+{
+    WriteEngine::Safeguards safeguards;
+    safeguards.recordSnapshot = [this](const WriteReport &report, const WritePlan &plan, QString *error) {
+        return recordSnapshot(report, plan, error);
+    };
+    // The outcome is the window's own verdict, recorded once it is known.
+    safeguards.checkAddresses = [this](const QList<quint32> &addresses) {
+        m_window.ShowStatus(Text::CheckingAddress);
+        const AddressCheck check = m_window.checkAddressesOnLink(addresses);
+        m_window.ShowStatus(Text::None);
+        return check;
+    };
+    return safeguards;
+}
+
+void ConfigurationWrite::showResult(const WriteEngine::Result &result, const QString &press)
+{
+    if (!result.journalError.isEmpty()) {
+        m_window.ShowStatusText(result.journalError);
+        return;
+    }
+    const WriteReport &report = result.reports.constFirst();
+    const WritePlan &plan = result.plans.constFirst();
+    if (report.result == QLatin1String("refused")) {
+        refuse(plan);
+        // A new address another device holds is refused once; the same
+        // press again writes.
+        if (plan.refusal == Text::WriteListedHolder || plan.refusal == Text::WriteProbedHolder
+            || plan.refusal == Text::WriteOwnAddress)
+            m_writeAnyway = press;
+        return;
+    }
+    if (report.result == QLatin1String("missing")) {
+        m_window.ShowStatus(Text::UnknownMacAddress);
+        return;
+    }
+    // The run ended at a write that could not go out, and nothing was read
+    // again; the status line says already which exchange failed.
+    if (report.result == QLatin1String("notSent") && !report.reported) {
+        recordOutcome(report.journalId, report.result, StringBase::WriteResult);
+        return;
+    }
+    // The switch to DHCP left no address to write to.
+    if (report.result == QLatin1String("stopped")) {
+        m_window.ShowStatus(Text::MissingGatewayAddress);
+        recordOutcome(report.journalId, report.result, Text::MissingGatewayAddress);
+        return;
+    }
+    // Nothing needed sending; the list is read again all the same, so that
+    // the editor shows what the gateway reports.
+    if (report.result == QLatin1String("nothingToWrite"))
+        readAgain();
+    if (m_request.checkCode > 0) {
+        const int status = StringBase::CheckMessage + m_request.checkCode;
+        m_window.ShowStatus(status);
+        recordOutcome(report.journalId, QStringLiteral("stopped"), status);
+        return;
+    }
+    const int status = outcome(m_ipText, m_request.mac);
+    m_window.ShowStatus(status);
+    if (report.result != QLatin1String("nothingToWrite"))
+        recordOutcome(report.journalId,
+                      status == Text::GatewayReportsNewConfiguration ? QStringLiteral("confirmed")
+                                                                     : QStringLiteral("notConfirmed"),
+                      status);
 }
 
 void ConfigurationWrite::refuse(const WritePlan &plan)
@@ -106,31 +140,23 @@ void ConfigurationWrite::refuse(const WritePlan &plan)
     }
 }
 
-bool ConfigurationWrite::recordSnapshot(const WritePlan &plan)
+bool ConfigurationWrite::recordSnapshot(const WriteReport &report, const WritePlan &plan, QString *error) const
 {
-    m_journalId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    // What the run is to send, in the journal's one form, so that the
-    // history and a restore read the window's writes as the command line's.
-    const int row = m_editor.firstRowOf(MacKey(plan.target.mac));
-    WriteReport report;
-    report.mac = plan.target.mac;
-    report.journalId = m_journalId;
-    if (row >= 0)
-        report.read = m_window.gatewayList().reading(row);
-
+    // In the journal's one form, so that the history and a restore read the
+    // window's writes as the command line's.
     WriteJournal journal;
     QString reason;
     if (journal.append(JournalEntry::write(QStringLiteral("window"), report, plan), &reason))
         return true;
-    m_window.ShowStatusText(loadString(Text::JournalNotWritable).arg(journal.path(), reason));
+    *error = loadString(Text::JournalNotWritable).arg(journal.path(), reason);
     return false;
 }
 
-void ConfigurationWrite::recordOutcome(const QString &mac, const QString &outcome, int status)
+void ConfigurationWrite::recordOutcome(const QString &journalId, const QString &outcome, int status) const
 {
     WriteReport report;
-    report.mac = MacAddressText(MacAddressFromText(mac));
-    report.journalId = m_journalId;
+    report.mac = MacAddressText(MacAddressFromText(m_request.mac));
+    report.journalId = journalId;
     report.result = outcome;
     QJsonObject entry = JournalEntry::outcome(report);
     // The window's own verdict, as its status line said it.

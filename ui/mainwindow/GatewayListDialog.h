@@ -138,6 +138,9 @@ public:
     EditorContents editorContents() const;
     void postCompletion() override;
 
+    // Asks the link who answers at each address; the window keeps painting.
+    AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
+
 signals:
     // The end of every refresh, after the window is unlocked again.
     void refreshFinished();
@@ -186,7 +189,6 @@ private:
     // The status line's report of a finished fast refresh.
     QString fastRefreshSummary(qint64 elapsedMs) const;
     // Asks the link who holds `addresses`, painting between the looks.
-    AddressCheck checkAddressesOnLink(const QList<quint32> &addresses);
     // The completion message: sets the flag and starts the running wait's tail.
     void OnCompletion();
     // Loads the editor if the rows changed while its reload was held.
