@@ -1,6 +1,7 @@
 #include "ResetCommand.h"
 
 #include "BroadcastDestinations.h"
+#include "GatewayReset.h"
 #include "GatewayScanner.h"
 #include "JournalEntry.h"
 #include "NeighbourProbe.h"
@@ -10,9 +11,23 @@
 #include "WriteEngine.h"
 #include "WriteJournal.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QUuid>
 
 namespace ResetCommand {
+
+namespace {
+
+// Without a window the reset's waits run a nested event loop.
+void loopWait(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
 
 int run(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
 {
@@ -55,7 +70,7 @@ int run(const CommissionCommand::Arguments &a, QByteArray *out, QByteArray *err)
         *err += loadString(Text::JournalFailed).arg(journal.path(), reason).toUtf8() + '\n';
         return CommissionCommand::Refused;
     }
-    if (!WriteEngine::sendReset(address, a.macByte5, a.macByte6, BuildAdapterBroadcastList())) {
+    if (!GatewayReset::send(address, a.macByte5, a.macByte6, BuildAdapterBroadcastList(), loopWait)) {
         *err += loadString(Text::ResetNotSent).toUtf8() + '\n';
         return CommissionCommand::NotConfirmed;
     }

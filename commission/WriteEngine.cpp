@@ -2,14 +2,11 @@
 
 #include "BroadcastDestinations.h"
 #include "ExchangeWaits.h"
-#include "SocketOptions.h"
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
 
-#include <QEventLoop>
 #include <QSet>
-#include <QTimer>
 #include <QUuid>
 
 #include <algorithm>
@@ -449,22 +446,4 @@ void WriteEngine::stopWritten(QList<Job> &jobs)
         job.report.status = WriteStatus::NotConfirmed;
         finish(job);
     }
-}
-
-bool WriteEngine::sendReset(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QStringList &destinations)
-{
-    bool anySent = false;
-    QEventLoop loop;
-    for (const QString &destination : destinations) {
-        // A socket per telegram: none holds the port between them.
-        QUdpSocket socket;
-        if (socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)
-            && SocketOptions::setBroadcast(socket.socketDescriptor(), true))
-            anySent = WriteExchanges::sendResetTelegram(socket, newAddress, macByte5, macByte6, destination) || anySent;
-        QTimer::singleShot(ExchangeWait::ResetTelegramMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    QTimer::singleShot(ExchangeWait::ResetFinalMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return anySent;
 }

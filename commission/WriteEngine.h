@@ -109,11 +109,6 @@ public:
 
     Result run(const QList<WriteRequest> &requests);
 
-    // The reset of a gateway that cannot be read: one IP-SETUP telegram to
-    // each of `destinations`, 250 ms after each, then 5000 ms. True when at
-    // least one went out.
-    static bool sendReset(quint32 newAddress, quint8 macByte5, quint8 macByte6, const QStringList &destinations);
-
 signals:
     // A phase began: its name ("read", "ipSetup", "identity", "network",
     // "setup", "lookup", "confirm"), how many gateways it concerns and how

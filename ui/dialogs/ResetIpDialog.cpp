@@ -1,26 +1,23 @@
 #include "ResetIpDialog.h"
 
 #include "BroadcastDestinations.h"
+#include "GatewayReset.h"
 #include "ReplyWait.h"
-#include "SocketOptions.h"
 #include "StringTable.h"
 #include "Telegrams.h"
 #include "Texts.h"
 #include "JournalEntry.h"
 #include "NeighbourProbe.h"
 #include "WriteDecision.h"
-#include "WriteExchanges.h"
 #include "WriteJournal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHostAddress>
 #include <QLineEdit>
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QUuid>
 #include <QRegularExpression>
-#include <QUdpSocket>
 
 namespace {
 
@@ -136,31 +133,11 @@ void ResetIpDialog::OnOK()
     m_sending = true;
     setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString newAddress = addressText.trimmed();
-    for (const QString &destination : std::as_const(m_destinations))
-        SendResetTelegram(newAddress, destination, *macByte5, *macByte6);
-    pause(SettleWaitMs);
+    GatewayReset::send(newValue, *macByte5, *macByte6, m_destinations, pause);
     setEnabled(true);
     m_sending = false;
     TemplateDialog::OnOK();
     QApplication::restoreOverrideCursor();
-}
-
-void ResetIpDialog::SendResetTelegram(const QString &newAddress, const QString &destination, quint8 macByte5,
-                                      quint8 macByte6)
-{
-    QUdpSocket socket;
-    // The gateway port alone, as every request of the tool: a second copy of
-    // the tool holding it means nothing is sent.
-    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), Telegram::Port, QAbstractSocket::DontShareAddress)) {
-        pause(TelegramWaitMs);
-        return;
-    }
-    if (!SocketOptions::setBroadcast(socket.socketDescriptor(), true))
-        return;
-    WriteExchanges::sendResetTelegram(socket, ParseDottedAddress(newAddress), macByte5, macByte6, destination);
-    pause(TelegramWaitMs);
-    socket.close();
 }
 
 QString ResetIpDialog::holderOf(quint32 address, const QString &macTail)

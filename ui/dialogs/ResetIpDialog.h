@@ -17,6 +17,8 @@ class ResetIpDialog : public TemplateDialog
     Q_OBJECT
 
 public:
+    // The waits GatewayReset::send runs: after each telegram, and after the
+    // last one.
     static constexpr int TelegramWaitMs = ExchangeWait::ResetTelegramMs;
     static constexpr int SettleWaitMs = ExchangeWait::ResetFinalMs;
 
@@ -27,12 +29,6 @@ public:
     // open), then sends one telegram per destination, waits, and ends with
     // OK. Meanwhile the dialog takes no input but keeps painting.
     void OnOK() override;
-
-    // One IP-SETUP telegram from local port 30718 to `destination`, then the
-    // telegram wait. `newAddress` is a dotted address or DHCP (sent as
-    // 0.0.0.0, the request to use DHCP).
-    static void SendResetTelegram(const QString &newAddress, const QString &destination, quint8 macByte5,
-                                  quint8 macByte6);
 
     // One MAC byte as typed: one or two hexadecimal digits, "0x" allowed in
     // front, blanks around ignored; nothing for anything else.
