@@ -83,7 +83,7 @@ WritePlan planWrite(const GatewayReading &current, const ConfigurationChange &ch
     const ConfigurationChange &sent = context.rewrite ? change : wanted;
     target.hostBits = sent.hostBits.value_or(current.hostBits);
     target.defaultGateway = wanted.defaultGateway.value_or(current.defaultGateway);
-    plan.network = wanted.touchesNetwork()
+    plan.network = sent.touchesNetwork()
         && (context.rewrite || target.hostBits != current.hostBits || target.defaultGateway != current.defaultGateway);
 
     target.modeByte = quint8(change.mode.value_or(current.mode()));

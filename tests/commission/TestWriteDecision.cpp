@@ -129,6 +129,8 @@ private slots:
         QTest::newRow("window rewrites unchanged values")
             << eib << QStringList{u"--port"_s, u"10001"_s, u"--gateway"_s, u"198.18.0.1"_s, u"--oem"_s, u"00000001"_s}
             << false << u"identity network setup"_s << u""_s;
+        QTest::newRow("window sends a dhcp gateway's mask, unjudged")
+            << dhcp << QStringList{u"--mask"_s, u"255.255.0.0"_s} << false << u"network"_s << u"mask"_s;
         QTest::newRow("network of a record never read")
             << unread << QStringList{u"--gateway"_s, u"none"_s} << false << u"network"_s << u""_s;
         QTest::newRow("locked by another password")
@@ -170,6 +172,9 @@ private slots:
         context.rewrite = QByteArray(QTest::currentDataTag()).startsWith("window");
         const WritePlan plan = planWrite(read, change(wanted), context);
         QCOMPARE(exchanges(plan), expected);
+        // What the window shows goes out as shown, judged or not.
+        if (context.rewrite && change(wanted).hostBits)
+            QCOMPARE(plan.target.hostBits, *change(wanted).hostBits);
         QCOMPARE(plan.ignored.join(u','), ignored);
     }
 

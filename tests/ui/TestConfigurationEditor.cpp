@@ -9,9 +9,11 @@
 #include "GatewayNotifyEvent.h"
 #include "StringTable.h"
 #include "Texts.h"
+#include "WriteJournal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -455,6 +457,40 @@ private slots:
         // The fake network knows no gateway, so the refresh finds none.
         QCOMPARE(window->gatewayList().count(), 0);
         QCOMPARE(status(*window), StringTable::text(Text::GatewayNotFoundAgain));
+    }
+
+    void writeStopsAtAnUnsentAddressOrAMissingLease_data()
+    {
+        QTest::addColumn<bool>("portHeld");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("journaled");
+        QTest::newRow("IP-SETUP not sent") << true << int(Text::SendingFailed) << u"notSent"_s;
+        QTest::newRow("lease not found") << false << int(Text::MissingGatewayAddress) << u"stopped"_s;
+    }
+    void writeStopsAtAnUnsentAddressOrAMissingLease()
+    {
+        // Switched to DHCP with a new port; the fake network knows no
+        // gateway, so the refresh that looks for the lease finds none.
+        QFETCH(bool, portHeld);
+        QFETCH(int, status);
+        QFETCH(QString, journaled);
+        const auto window = makeWindow(2);
+        window->editor().selectRow(addRow(*window, RowText{}));
+        type(*window, Control::IpAddressEdit, QString());
+        type(*window, Control::PortEdit, u"10005"_s);
+        window->setBroadcastAddress(u"255.255.255.255"_s);
+        m_network.portHeld = portHeld;
+        window->OnOK();
+        m_network.portHeld = false;
+        QCOMPARE(this->status(*window), StringTable::text(status));
+        // Nothing is written after the stop, nor read again to confirm it.
+        QVERIFY2(!m_network.log.join(u' ').contains(u"write"_s), qPrintable(m_network.log.join(u' ')));
+        QCOMPARE(m_network.log.count(u"discover 255.255.255.255"_s), portHeld ? 0 : 1);
+        QVERIFY(!window->isBusy() && window->control(Control::SetConfigurationButton)->isEnabled());
+        const QList<QJsonObject> journal = WriteJournal().entries();
+        QVERIFY(!journal.isEmpty());
+        QCOMPARE(journal.last().value(u"outcome"_s).toString(), journaled);
+        QCOMPARE(journal.last().value(u"status"_s).toInt(), status);
     }
 
     void everyTextFitsItsControlInEveryState_data()

@@ -93,7 +93,7 @@ private:
     // What the gateway reported and what the run will send, in the journal
     // before anything is sent; false (`error` set) when it cannot be written.
     bool recordSnapshot(const WriteReport &report, const WritePlan &plan, QString *error) const;
-    void recordOutcome(const QString &journalId, const QString &outcome, int status) const;
+    void recordOutcome(const WriteReport &report, const QString &outcome, int status) const;
 
     // WriteLink: the window's list, refresh, exchanges and waits.
     ReadResult read(Purpose purpose) override;

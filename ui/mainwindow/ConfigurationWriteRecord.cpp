@@ -91,13 +91,13 @@ void ConfigurationWrite::showResult(const WriteEngine::Result &result, const QSt
     // The run ended at a write that could not go out, and nothing was read
     // again; the status line says already which exchange failed.
     if (report.result == QLatin1String("notSent") && !report.reported) {
-        recordOutcome(report.journalId, report.result, StringBase::WriteResult);
+        recordOutcome(report, report.result, StringBase::WriteResult);
         return;
     }
     // The switch to DHCP left no address to write to.
     if (report.result == QLatin1String("stopped")) {
         m_window.ShowStatus(Text::MissingGatewayAddress);
-        recordOutcome(report.journalId, report.result, Text::MissingGatewayAddress);
+        recordOutcome(report, report.result, Text::MissingGatewayAddress);
         return;
     }
     // Nothing needed sending; the list is read again all the same, so that
@@ -107,13 +107,13 @@ void ConfigurationWrite::showResult(const WriteEngine::Result &result, const QSt
     if (m_request.checkCode > 0) {
         const int status = StringBase::CheckMessage + m_request.checkCode;
         m_window.ShowStatus(status);
-        recordOutcome(report.journalId, QStringLiteral("stopped"), status);
+        recordOutcome(report, QStringLiteral("stopped"), status);
         return;
     }
     const int status = outcome(m_ipText, m_request.mac);
     m_window.ShowStatus(status);
     if (report.result != QLatin1String("nothingToWrite"))
-        recordOutcome(report.journalId,
+        recordOutcome(report,
                       status == Text::GatewayReportsNewConfiguration ? QStringLiteral("confirmed")
                                                                      : QStringLiteral("notConfirmed"),
                       status);
@@ -152,13 +152,11 @@ bool ConfigurationWrite::recordSnapshot(const WriteReport &report, const WritePl
     return false;
 }
 
-void ConfigurationWrite::recordOutcome(const QString &journalId, const QString &outcome, int status) const
+void ConfigurationWrite::recordOutcome(const WriteReport &report, const QString &outcome, int status) const
 {
-    WriteReport report;
-    report.mac = MacAddressText(MacAddressFromText(m_request.mac));
-    report.journalId = journalId;
-    report.result = outcome;
-    QJsonObject entry = JournalEntry::outcome(report);
+    WriteReport recorded = report;
+    recorded.result = outcome;
+    QJsonObject entry = JournalEntry::outcome(recorded);
     // The window's own verdict, as its status line said it.
     entry.insert(QStringLiteral("status"), status);
     QString ignored;
