@@ -73,6 +73,10 @@ void ConfigurationWrite::showResult(const WriteEngine::Result &result, const QSt
         m_window.ShowStatusText(result.journalError);
         return;
     }
+    // The window's own list is always there to read; a run without a
+    // report decided nothing and sent nothing.
+    if (result.reports.isEmpty())
+        return;
     const WriteReport &report = result.reports.constFirst();
     const WritePlan &plan = result.plans.constFirst();
     if (report.result == QLatin1String("refused")) {
