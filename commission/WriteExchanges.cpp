@@ -19,15 +19,18 @@ SetupWriteInput setupInput(const WriteExchanges::Target &target, const QString &
 {
     const GatewayReading &c = target.values;
     SetupWriteInput input;
-    input.modeIndex = c.modeByte;
-    input.portText = QString::number(c.port);
-    input.remoteAddressText = DottedAddressText(c.remoteAddress);
-    input.allowedMaskText = DottedAddressText(c.remoteMask);
-    input.baudRateText = QString::number(c.baudRate);
-    input.dataBitsText = QString::number(c.dataBits);
-    input.stopBitsText = QString::number(c.stopBits);
-    input.parityIndex = c.parity;
-    input.flowControlIndex = c.flowControl;
+    // The reading holds the serial choices as ints (-1 where the editor had
+    // nothing selected); the record has a byte for each and keeps the low
+    // bits, so "nothing" goes out as 0xFF.
+    input.mode = c.modeByte;
+    input.port = c.port;
+    input.remoteAddress = c.remoteAddress;
+    input.allowedMask = c.remoteMask;
+    input.baudRate = quint32(c.baudRate);
+    input.dataBits = quint8(c.dataBits);
+    input.stopBits = quint8(c.stopBits);
+    input.parity = quint8(c.parity);
+    input.flowControl = quint8(c.flowControl);
     input.macText = target.mac;
     input.typeCode = c.typeCode;
     input.passwordProtection = target.lock;

@@ -115,20 +115,20 @@ QByteArray BuildSetupWrite(const SetupWriteInput &input, std::mt19937 &random)
     for (int i = 0; i < bytes.size(); ++i)
         setByte(bytes, i, random());
 
-    // 2.-4. Header, fields and serial parameters. Unselected combo boxes
-    // (index -1) are stored as 0xFF by the byte conversion.
+    // 2.-4. Header, fields and serial parameters. A TCP client keeps no mask
+    // of allowed addresses, so its bytes stay filler.
     setHeader(bytes, Telegram::SetupWrite);
     setByte(bytes, FormatMarkerOffset, FormatMarker);
-    setByte(bytes, ModeOffset, quint32(input.modeIndex));
-    setU16LE(bytes, PortOffset, quint32(ParseDecimalInt(input.portText)));
-    setU32LE(bytes, RemoteAddressOffset, ParseDottedAddress(input.remoteAddressText));
-    if (byteAt(bytes, ModeOffset) != TcpClientMode)
-        setU32LE(bytes, AllowedMaskOffset, ParseDottedAddress(input.allowedMaskText));
-    setU32LE(bytes, BaudRateOffset, quint32(ParseDecimalInt(input.baudRateText)));
-    setByte(bytes, DataBitsOffset, quint32(ParseDecimalInt(input.dataBitsText)));
-    setByte(bytes, StopBitsOffset, quint32(ParseDecimalInt(input.stopBitsText)));
-    setByte(bytes, ParityOffset, quint32(input.parityIndex));
-    setByte(bytes, FlowControlOffset, quint32(input.flowControlIndex));
+    setByte(bytes, ModeOffset, input.mode);
+    setU16LE(bytes, PortOffset, input.port);
+    setU32LE(bytes, RemoteAddressOffset, input.remoteAddress);
+    if (input.mode != TcpClientMode)
+        setU32LE(bytes, AllowedMaskOffset, input.allowedMask);
+    setU32LE(bytes, BaudRateOffset, input.baudRate);
+    setByte(bytes, DataBitsOffset, input.dataBits);
+    setByte(bytes, StopBitsOffset, input.stopBits);
+    setByte(bytes, ParityOffset, input.parity);
+    setByte(bytes, FlowControlOffset, input.flowControl);
 
     // 5.-6. Whom the record is for.
     const MacAddress mac = MacAddressFromText(input.macText);

@@ -271,19 +271,20 @@ struct SetupRecord
 // when the size is wrong. The header is not examined.
 std::optional<SetupRecord> DecodeSetupRecord(const QByteArray &record);
 
-// What the editor contributes to a setup write, as read from its controls.
+// The values a setup write carries, each stored as given. A caller without a
+// choice for the mode or a serial parameter passes 0xFF for it.
 struct SetupWriteInput
 {
-    int modeIndex = 0;          // combo 1001; -1 = no selection (stored 0xFF)
-    QString portText;           // edit 1107, signed decimal, low 16 bits kept
-    QString remoteAddressText;  // edit 1109
-    QString allowedMaskText;    // edit 1110 (not used in mode 1)
-    QString baudRateText;       // combo 1015 text, signed decimal
-    QString dataBitsText;       // combo 1018 text
-    QString stopBitsText;       // combo 1022 text
-    int parityIndex = 0;        // combo 1026; -1 = no selection
-    int flowControlIndex = 0;   // combo 1024; -1 = no selection
-    QString macText;            // 12 hex digits without separators
+    quint8 mode = 0;            // byte 5
+    quint16 port = 0;           // bytes 6-7
+    quint32 remoteAddress = 0;  // bytes 8-11, address value (ParseDottedAddress)
+    quint32 allowedMask = 0;    // bytes 12-15, address value; not sent in mode 1
+    quint32 baudRate = 0;       // bytes 63-66
+    quint8 dataBits = 0;        // byte 67
+    quint8 stopBits = 0;        // byte 68
+    quint8 parity = 0;          // byte 69
+    quint8 flowControl = 0;     // byte 70
+    QString macText;            // the gateway's MAC, read by MacAddressFromText
     quint32 typeCode = 0;
     bool passwordProtection = false;
     QString password;

@@ -133,27 +133,41 @@ void fuzzSetupReply(const QByteArray &bytes, const QString &text)
 
 void fuzzSetupWrite(const QByteArray &bytes, const QString &text)
 {
+    // The text is split as the seed writes a record (the editor's six texts,
+    // MAC, type, password); the numbers come from the raw bytes instead, so
+    // that every value of every field can be reached.
     const QStringList parts = text.split(u'|');
     const auto part = [&parts](int i) { return i < parts.size() ? parts.at(i) : QString(); };
+    const auto u32At = [&bytes](int offset) {
+        return quint32(byteAt(bytes, offset)) | quint32(byteAt(bytes, offset + 1)) << 8
+            | quint32(byteAt(bytes, offset + 2)) << 16 | quint32(byteAt(bytes, offset + 3)) << 24;
+    };
     SetupWriteInput input;
-    input.modeIndex = qint8(byteAt(bytes, 0));
-    input.portText = part(0);
-    input.remoteAddressText = part(1);
-    input.allowedMaskText = part(2);
-    input.baudRateText = part(3);
-    input.dataBitsText = part(4);
-    input.stopBitsText = part(5);
-    input.parityIndex = qint8(byteAt(bytes, 1));
-    input.flowControlIndex = qint8(byteAt(bytes, 2));
+    input.mode = byteAt(bytes, 0);
+    input.parity = byteAt(bytes, 1);
+    input.flowControl = byteAt(bytes, 2);
+    input.passwordProtection = byteAt(bytes, 3) & 1;
+    input.port = quint16(u32At(4));
+    input.remoteAddress = u32At(6);
+    input.allowedMask = u32At(10);
+    input.baudRate = u32At(14);
+    input.dataBits = byteAt(bytes, 18);
+    input.stopBits = byteAt(bytes, 19);
     input.macText = part(6);
     input.typeCode = ParseOemTypeText(part(7));
-    input.passwordProtection = byteAt(bytes, 3) & 1;
     input.password = part(8);
 
     std::mt19937 generator(quint32(bytes.size()));
     QByteArray write = BuildSetupWrite(input, generator);
     require(IsSetupWrite(write), "setup write layout");
     require(byteAt(write, 16) == SetupChecksum(write), "setup write checksum");
+    const SetupRecord written = *DecodeSetupRecord(write);
+    require(written.mode == input.mode && written.port == input.port && written.remoteAddress == input.remoteAddress
+                && (input.mode == 1 || written.allowedMask == input.allowedMask)
+                && written.baudRate == input.baudRate && written.dataBits == input.dataBits
+                && written.stopBits == input.stopBits && written.parity == input.parity
+                && written.flowControl == input.flowControl,
+            "setup write carries its fields");
     write[3] = char(Telegram::SetupReply);
     const SetupVerdict verdict =
         VerifySetupReply(write, input.macText, input.typeCode, true, input.password).verdict;

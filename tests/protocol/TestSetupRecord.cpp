@@ -38,10 +38,14 @@ const QByteArray TcpClientWrite = QByteArray::fromHex(
     "c54c6d265b46c2cdfcee6e32348b12bea7598200c201000702ffff9ae14773ee81485428e603ab0c92098e"
     "bf08f90bfcea33ff98f64768705911aa73b66c2710c53350d6a1f8d48868c3527cbe63c523a3092741568f");
 
-SetupWriteInput writeInput()
+SetupFields writeFields()
 {
-    return SetupFields{0, "10001", "192.168.1.20", "255.255.255.0", "9600", "8", "1", 0, 0}
-        .writeInput("0050C24A000A", RowType, true, Password);
+    return SetupFields{0, "10001", "192.168.1.20", "255.255.255.0", "9600", "8", "1", 0, 0};
+}
+
+SetupWriteInput writeInput(const SetupFields &fields = writeFields())
+{
+    return fields.writeInput("0050C24A000A", RowType, true, Password);
 }
 
 SetupWriteInput tcpClientInput()
@@ -202,13 +206,16 @@ void TestSetupRecord::setupWriteFieldConversions()
     QFETCH(QString, dataBitsText);
     QFETCH(int, modeIndex);
     QFETCH(QByteArray, fields);
-    SetupWriteInput input = writeInput();
-    input.portText = portText;
-    input.baudRateText = baudRateText;
-    input.dataBitsText = dataBitsText;
-    input.modeIndex = modeIndex;
+    const QByteArray port = portText.toLatin1();
+    const QByteArray baudRate = baudRateText.toLatin1();
+    const QByteArray dataBits = dataBitsText.toLatin1();
+    SetupFields editor = writeFields();
+    editor.port = port.constData();
+    editor.baudRate = baudRate.constData();
+    editor.dataBits = dataBits.constData();
+    editor.modeIndex = modeIndex;
     std::mt19937 generator;
-    const QByteArray write = BuildSetupWrite(input, generator);
+    const QByteArray write = BuildSetupWrite(writeInput(editor), generator);
     QCOMPARE((write.mid(5, 3) + write.mid(63, 5)).toHex(), fields.toHex());
     QCOMPARE(write.mid(12, 4), QByteArray::fromHex("00ffffff"));
     QCOMPARE(quint8(write.at(16)), SetupChecksum(write));

@@ -2,20 +2,14 @@
 
 namespace {
 
-template <typename Target>
-Target filledFrom(const SetupFields &fields)
+int decimal(const char *text)
 {
-    Target target;
-    target.modeIndex = fields.modeIndex;
-    target.portText = QString::fromLatin1(fields.port);
-    target.remoteAddressText = QString::fromLatin1(fields.remoteAddress);
-    target.allowedMaskText = QString::fromLatin1(fields.allowedMask);
-    target.baudRateText = QString::fromLatin1(fields.baudRate);
-    target.dataBitsText = QString::fromLatin1(fields.dataBits);
-    target.stopBitsText = QString::fromLatin1(fields.stopBits);
-    target.parityIndex = fields.parityIndex;
-    target.flowControlIndex = fields.flowControlIndex;
-    return target;
+    return ParseDecimalInt(QString::fromLatin1(text));
+}
+
+quint32 address(const char *text)
+{
+    return ParseDottedAddress(QString::fromLatin1(text));
 }
 
 } // namespace
@@ -23,7 +17,16 @@ Target filledFrom(const SetupFields &fields)
 SetupWriteInput SetupFields::writeInput(const char *macText, quint32 typeCode, bool passwordProtection,
                                         const QString &password) const
 {
-    SetupWriteInput input = filledFrom<SetupWriteInput>(*this);
+    SetupWriteInput input;
+    input.mode = quint8(modeIndex);
+    input.port = quint16(decimal(port));
+    input.remoteAddress = address(remoteAddress);
+    input.allowedMask = address(allowedMask);
+    input.baudRate = quint32(decimal(baudRate));
+    input.dataBits = quint8(decimal(dataBits));
+    input.stopBits = quint8(decimal(stopBits));
+    input.parity = quint8(parityIndex);
+    input.flowControl = quint8(flowControlIndex);
     input.macText = QString::fromLatin1(macText);
     input.typeCode = typeCode;
     input.passwordProtection = passwordProtection;
